@@ -1,0 +1,15 @@
+#pragma once
+
+#include <windows.h>
+
+#include "settings/release_list.h"
+
+// The settings key's security: everyone may read, administrators may change.
+struct SecuredKeyAttributes {
+    // Complete attributes, or null when the build failed part way.
+    SECURITY_ATTRIBUTES* attributes = nullptr;
+    // Frees everything the build obtained, the SECURITY_ATTRIBUTES record included.
+    ReleaseList releases;
+};
+
+SecuredKeyAttributes BuildKeySecurity();
