@@ -24,7 +24,9 @@ ConsoleStreamBuf::ConsoleStreamBuf(HANDLE output) : output_(output), isConsole_(
                  GetConsoleMode(output_, &mode) != 0;
 }
 
-ConsoleStreamBuf::~ConsoleStreamBuf() { sync(); }
+ConsoleStreamBuf::~ConsoleStreamBuf() {
+    sync();
+}
 
 ConsoleStreamBuf::int_type ConsoleStreamBuf::overflow(int_type character) {
     if (traits_type::eq_int_type(character, traits_type::eof())) return traits_type::not_eof(0);

@@ -9,19 +9,19 @@
 // WriteConsoleW on a real console, UTF-8 with CR LF line ends when output is a pipe or a file.
 // Text is held until the stream is flushed (std::endl) or the buffer is destroyed.
 class ConsoleStreamBuf final : public std::wstreambuf {
-public:
+  public:
     explicit ConsoleStreamBuf(HANDLE output);
     ~ConsoleStreamBuf() override;
 
     ConsoleStreamBuf(const ConsoleStreamBuf&) = delete;
     ConsoleStreamBuf& operator=(const ConsoleStreamBuf&) = delete;
 
-protected:
+  protected:
     int_type overflow(int_type character) override;
     std::streamsize xsputn(const wchar_t* text, std::streamsize count) override;
     int sync() override;
 
-private:
+  private:
     bool WriteToConsole() const;
     bool WriteAsUtf8() const;
 

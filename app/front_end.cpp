@@ -33,8 +33,8 @@ bool IsProcessElevated() {
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
     TOKEN_ELEVATION elevation{};
     DWORD returnedLength = 0;
-    const BOOL queried = GetTokenInformation(token, TokenElevation, &elevation,
-                                             sizeof(elevation), &returnedLength);
+    const BOOL queried =
+        GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &returnedLength);
     CloseHandle(token);
     return queried && elevation.TokenIsElevated != 0;
 }

@@ -38,7 +38,8 @@ bool ApplyBrightness(std::uint8_t brightness) {
 
     output.fill(0);
     FirmwareChannel setter;
-    const HRESULT status = setter.Invoke(kBrightnessCommandType, BrightnessBlock(brightness), output);
+    const HRESULT status =
+        setter.Invoke(kBrightnessCommandType, BrightnessBlock(brightness), output);
 
     // No COM object may outlive the apartment.
     preamble.ReleaseAll();

@@ -6,7 +6,7 @@
 // Owns a BSTR. WMI marshals a BSTR by the length stored in front of it, so every string that an
 // interface takes as a BSTR goes through one of these, never as a plain wide buffer.
 class Bstr {
-public:
+  public:
     explicit Bstr(const wchar_t* text) : value_(SysAllocString(text)) {}
     ~Bstr() { SysFreeString(value_); }
     Bstr(const Bstr&) = delete;
@@ -15,13 +15,13 @@ public:
     BSTR get() const { return value_; }
     explicit operator bool() const { return value_ != nullptr; }
 
-private:
+  private:
     BSTR value_;
 };
 
 // Owns a VARIANT and clears it, with whatever it refers to, when it goes out of scope.
 class Variant {
-public:
+  public:
     Variant() { VariantInit(&value_); }
     ~Variant() { VariantClear(&value_); }
     Variant(const Variant&) = delete;
@@ -31,6 +31,6 @@ public:
     const VARIANT& operator*() const { return value_; }
     HRESULT Clear() { return VariantClear(&value_); }
 
-private:
+  private:
     VARIANT value_;
 };

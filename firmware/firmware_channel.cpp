@@ -21,8 +21,8 @@ bool HoldsObject(const VARIANT& value) {
 
 HRESULT FormMethodName(MethodNameBuffer& name) {
     name.fill(L'\0');
-    const int written = std::swprintf(name.data(), kMethodNameBytes / sizeof(wchar_t),
-                                      L"orvBIOSInt%ld", 0L);
+    const int written =
+        std::swprintf(name.data(), kMethodNameBytes / sizeof(wchar_t), L"orvBIOSInt%ld", 0L);
     return written < 0 ? E_FAIL : S_OK;
 }
 
@@ -87,8 +87,8 @@ HRESULT FirmwareChannel::PrepareRequest() {
     const Bstr requestBlockClassName(kRequestBlockClassName);
     if (!firmwareClassName || !requestBlockClassName) return E_OUTOFMEMORY;
 
-    HRESULT status = services->GetObject(firmwareClassName.get(), 0, nullptr, &firmwareClass,
-                                         nullptr);
+    HRESULT status =
+        services->GetObject(firmwareClassName.get(), 0, nullptr, &firmwareClass, nullptr);
     if (FAILED(status)) return status;
     MethodNameBuffer methodName;
     if (FAILED(status = FormMethodName(methodName))) return status;
@@ -97,8 +97,8 @@ HRESULT FirmwareChannel::PrepareRequest() {
     // A method without input parameters has no signature, and nothing to carry the request.
     if (methodSignature == nullptr) return WbemError(WBEM_E_INVALID_METHOD_PARAMETERS);
     if (FAILED(status = methodSignature->SpawnInstance(0, &methodInput))) return status;
-    status = services->GetObject(requestBlockClassName.get(), 0, nullptr, &requestBlockClass,
-                                 nullptr);
+    status =
+        services->GetObject(requestBlockClassName.get(), 0, nullptr, &requestBlockClass, nullptr);
     if (FAILED(status)) return status;
     return requestBlockClass->SpawnInstance(0, &requestBlock);
 }
@@ -122,13 +122,14 @@ HRESULT FirmwareChannel::ExecuteOn(IWbemClassObject& instance) {
     Variant path;
     HRESULT status = instance.Get(L"__PATH", 0, path.get(), nullptr, nullptr);
     if (FAILED(status)) return status;
-    if ((*path).vt != VT_BSTR || (*path).bstrVal == nullptr) return WbemError(WBEM_E_INVALID_OBJECT_PATH);
+    if ((*path).vt != VT_BSTR || (*path).bstrVal == nullptr)
+        return WbemError(WBEM_E_INVALID_OBJECT_PATH);
 
     MethodNameBuffer methodName;
     if (FAILED(status = FormMethodName(methodName))) return status;
     const Bstr methodNameBstr(methodName.data());
     if (!methodNameBstr) return E_OUTOFMEMORY;
-    return services->ExecMethod((*path).bstrVal,      // object path
+    return services->ExecMethod((*path).bstrVal,       // object path
                                 methodNameBstr.get(),  // method name
                                 0,                     // flags
                                 nullptr,               // context
@@ -148,8 +149,8 @@ HRESULT FirmwareChannel::ReadResponse(DataBlock& output) {
     if (!HoldsObject(*outData)) return WbemError(WBEM_E_TYPE_MISMATCH);
 
     IWbemClassObject* answer = nullptr;
-    status = (*outData).punkVal->QueryInterface(kIidWbemClassObject,
-                                                reinterpret_cast<void**>(&answer));
+    status =
+        (*outData).punkVal->QueryInterface(kIidWbemClassObject, reinterpret_cast<void**>(&answer));
     if (FAILED(status)) return status;
     // Read to prove the answer is well-formed; its value carries no meaning for the caller.
     Variant returnCode;

@@ -33,7 +33,7 @@ struct FirmwareChannel {
     // This request's fill outcome: a block that could not be filled completely is never sent.
     HRESULT fillStatus = S_OK;
 
-private:
+  private:
     HRESULT Send(LONG commandType, const DataBlock& input, DataBlock& output);
     HRESULT Connect();
     HRESULT PrepareRequest();

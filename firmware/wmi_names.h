@@ -6,7 +6,9 @@
 #include <array>
 
 // WBEM's error enumerators lie above INT_MAX; as HRESULTs they are negative.
-constexpr HRESULT WbemError(WBEMSTATUS status) { return static_cast<HRESULT>(status); }
+constexpr HRESULT WbemError(WBEMSTATUS status) {
+    return static_cast<HRESULT>(status);
+}
 
 // What the firmware's WMI provider calls things.
 inline constexpr wchar_t kFirmwareNamespace[] = L"root\\wmi";

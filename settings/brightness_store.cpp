@@ -6,7 +6,7 @@ namespace {
 
 // Closes the key it holds when it goes out of scope.
 class UniqueHkey {
-public:
+  public:
     UniqueHkey() = default;
     ~UniqueHkey() {
         if (key_) RegCloseKey(key_);
@@ -17,7 +17,7 @@ public:
     HKEY get() const { return key_; }
     HKEY* put() { return &key_; }
 
-private:
+  private:
     HKEY key_ = nullptr;
 };
 
@@ -52,10 +52,9 @@ bool EnsureSettingsKey(HKEY root) {
     SecuredKeyAttributes security = BuildKeySecurity();
     // The attributes only take effect when the key is created; an existing key keeps its own.
     UniqueHkey key;
-    LSTATUS status =
-        RegCreateKeyExW(root, kSettingsSubKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_READ | KEY_SET_VALUE | KEY_WOW64_64KEY, security.attributes, key.put(),
-                        nullptr);
+    LSTATUS status = RegCreateKeyExW(root, kSettingsSubKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                     KEY_READ | KEY_SET_VALUE | KEY_WOW64_64KEY,
+                                     security.attributes, key.put(), nullptr);
     if (status == ERROR_SUCCESS) {
         const DwordQuery query = QueryBrightness(key.get());
         status = query.status;

@@ -2,7 +2,9 @@
 
 #include <utility>
 
-void ReleaseList::Add(std::function<void()> action) { actions_.push_back(std::move(action)); }
+void ReleaseList::Add(std::function<void()> action) {
+    actions_.push_back(std::move(action));
+}
 
 void ReleaseList::RunAll() {
     // Taken out first, so an action that re-enters the list can never run anything twice.

@@ -6,7 +6,7 @@
 
 // Deferred release actions, run first-added-first. Each action owns the one object it frees.
 class ReleaseList {
-public:
+  public:
     ReleaseList() = default;
     ReleaseList(ReleaseList&&) = default;
     ReleaseList& operator=(ReleaseList&&) = default;
@@ -21,6 +21,6 @@ public:
 
     std::size_t Size() const { return actions_.size(); }
 
-private:
+  private:
     std::vector<std::function<void()>> actions_;
 };

@@ -4,7 +4,9 @@
 #include <windows.h>
 
 // WBEM's error enumerators lie above INT_MAX; as HRESULTs they are negative.
-constexpr HRESULT WbemError(WBEMSTATUS status) { return static_cast<HRESULT>(status); }
+constexpr HRESULT WbemError(WBEMSTATUS status) {
+    return static_cast<HRESULT>(status);
+}
 
 // Every object the stand-in hands out is counted, so a test can prove that a client released
 // each reference it took.
@@ -14,7 +16,7 @@ LONG& LiveObjectCount();
 // are answered by QueryOther.
 template <class Interface>
 class ComObject : public Interface {
-public:
+  public:
     ComObject() { InterlockedIncrement(&LiveObjectCount()); }
     virtual ~ComObject() { InterlockedDecrement(&LiveObjectCount()); }
     ComObject(const ComObject&) = delete;
@@ -39,9 +41,9 @@ public:
         return remaining;
     }
 
-protected:
+  protected:
     virtual void* QueryOther(REFIID) { return nullptr; }
 
-private:
+  private:
     LONG references_ = 1;
 };

@@ -8,8 +8,8 @@ namespace {
 
 std::string ToUtf8(const std::wstring& text) {
     const int length = static_cast<int>(text.size());
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr,
-                                         nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
     std::string bytes(size > 0 ? static_cast<size_t>(size) : 0, '\0');
     if (size > 0) {
         WideCharToMultiByte(CP_UTF8, 0, text.data(), length, bytes.data(), size, nullptr, nullptr);
@@ -70,7 +70,9 @@ void RememberBrightness(int brightness) {
                   CREATE_ALWAYS, GENERIC_WRITE);
 }
 
-JsonLine::JsonLine(std::wstring_view call) { Add(L"call", call); }
+JsonLine::JsonLine(std::wstring_view call) {
+    Add(L"call", call);
+}
 
 JsonLine& JsonLine::Add(std::wstring_view key, std::wstring_view text) {
     text_ += text_.empty() ? L"{\"" : L",\"";

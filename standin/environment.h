@@ -16,14 +16,14 @@ void RememberBrightness(int brightness);
 
 // One JSON object per line, appended to the log when written.
 class JsonLine {
-public:
+  public:
     explicit JsonLine(std::wstring_view call);
     JsonLine& Add(std::wstring_view key, std::wstring_view text);
     JsonLine& Add(std::wstring_view key, long long number);
     JsonLine& AddStatus(HRESULT status);
     void Write() const;
 
-private:
+  private:
     std::wstring text_;
 };
 

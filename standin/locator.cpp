@@ -13,7 +13,7 @@ constexpr CLSID kClsidWbemAdministrativeLocator = {
 LONG serverLocks = 0;
 
 class Locator final : public ComObject<IWbemLocator> {
-public:
+  public:
     HRESULT STDMETHODCALLTYPE ConnectServer(const BSTR wmiNamespace, const BSTR, const BSTR,
                                             const BSTR, LONG flags, const BSTR, IWbemContext*,
                                             IWbemServices** services) override {
@@ -38,7 +38,7 @@ public:
 
 // COM's own object, not one the client holds: static and uncounted.
 class LocatorFactory final : public IClassFactory {
-public:
+  public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (object == nullptr) return E_POINTER;
         *object = (iid == __uuidof(IUnknown) || iid == __uuidof(IClassFactory)) ? this : nullptr;
@@ -92,6 +92,8 @@ HRESULT WINAPI DllCanUnloadNow() {
 }
 
 // For in-process tests: how many of the stand-in's objects are alive right now.
-LONG WINAPI StandInLiveObjects() { return LiveObjectCount(); }
+LONG WINAPI StandInLiveObjects() {
+    return LiveObjectCount();
+}
 
 }  // extern "C"

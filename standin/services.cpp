@@ -12,7 +12,7 @@ bool IsName(const BSTR text, const wchar_t* name) {
 
 // Hands out the firmware instance, or nothing when a fault says there is none.
 class InstanceEnumerator final : public ComObject<IEnumWbemClassObject> {
-public:
+  public:
     HRESULT STDMETHODCALLTYPE Next(LONG, ULONG count, IWbemClassObject** objects,
                                    ULONG* returned) override {
         if (objects == nullptr || returned == nullptr || count == 0) {
@@ -38,7 +38,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Skip(LONG, ULONG) override { return WbemError(WBEM_E_NOT_SUPPORTED); }
 
-private:
+  private:
     bool handedOut_ = false;
 };
 
@@ -50,8 +50,8 @@ HRESULT Services::GetObject(const BSTR path, LONG flags, IWbemContext*, IWbemCla
     line.Add(L"path", path ? path : L"");
     HRESULT status = WbemError(WBEM_E_INVALID_PARAMETER);
     if (object != nullptr) *object = nullptr;
-    const bool wellFormed = IsBstr(path) && flags == 0 && object != nullptr &&
-                            callResult == nullptr;
+    const bool wellFormed =
+        IsBstr(path) && flags == 0 && object != nullptr && callResult == nullptr;
     if (!wellFormed) {
         line.Add(L"error", L"malformed call");
     } else if (HasFault(std::wstring(L"missing-class:") + path)) {

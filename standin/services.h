@@ -5,7 +5,7 @@
 // The root\wmi namespace as the firmware's provider presents it. Also answers IClientSecurity,
 // so that CoSetProxyBlanket succeeds on it as on real WMI.
 class Services final : public ComObject<IWbemServices>, public IClientSecurity {
-public:
+  public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         return ComObject::QueryInterface(iid, object);
     }
@@ -103,8 +103,7 @@ public:
         return Unsupported();
     }
     HRESULT STDMETHODCALLTYPE ExecNotificationQueryAsync(const BSTR, const BSTR, LONG,
-                                                         IWbemContext*,
-                                                         IWbemObjectSink*) override {
+                                                         IWbemContext*, IWbemObjectSink*) override {
         return Unsupported();
     }
     HRESULT STDMETHODCALLTYPE ExecMethodAsync(const BSTR, const BSTR, LONG, IWbemContext*,
@@ -112,11 +111,11 @@ public:
         return Unsupported();
     }
 
-protected:
+  protected:
     void* QueryOther(REFIID iid) override {
         return iid == __uuidof(IClientSecurity) ? static_cast<IClientSecurity*>(this) : nullptr;
     }
 
-private:
+  private:
     static HRESULT Unsupported() { return WbemError(WBEM_E_NOT_SUPPORTED); }
 };

@@ -44,7 +44,8 @@ WbemObject* WbemObject::NewClass(std::wstring className) {
 
 WbemObject* WbemObject::FromInterface(IUnknown* object) {
     void* own = nullptr;
-    if (object == nullptr || FAILED(object->QueryInterface(kIidStandInObject, &own))) return nullptr;
+    if (object == nullptr || FAILED(object->QueryInterface(kIidStandInObject, &own)))
+        return nullptr;
     return static_cast<WbemObject*>(static_cast<IWbemClassObject*>(own));
 }
 
@@ -60,7 +61,8 @@ void WbemObject::Declare(std::wstring name, VARTYPE type) {
 }
 
 void WbemObject::Assign(std::wstring_view name, const VARIANT& value) {
-    if (Property* property = Find(name)) VariantCopy(&property->value, const_cast<VARIANT*>(&value));
+    if (Property* property = Find(name))
+        VariantCopy(&property->value, const_cast<VARIANT*>(&value));
 }
 
 void WbemObject::AddMethod(std::wstring name, WbemObject* inSignature, WbemObject* outSignature) {

@@ -8,7 +8,7 @@
 
 // One generic property bag serves as class, instance, method signature and method output.
 class WbemObject final : public ComObject<IWbemClassObject> {
-public:
+  public:
     static WbemObject* NewClass(std::wstring className);
     // The stand-in's own object behind `object`, with a reference, or null for a foreign one.
     static WbemObject* FromInterface(IUnknown* object);
@@ -37,7 +37,9 @@ public:
                                         IWbemClassObject** outSignature) override;
 
     // Not needed by any client of the firmware provider.
-    HRESULT STDMETHODCALLTYPE GetQualifierSet(IWbemQualifierSet**) override { return Unsupported(); }
+    HRESULT STDMETHODCALLTYPE GetQualifierSet(IWbemQualifierSet**) override {
+        return Unsupported();
+    }
     HRESULT STDMETHODCALLTYPE Delete(LPCWSTR) override { return Unsupported(); }
     HRESULT STDMETHODCALLTYPE GetNames(LPCWSTR, LONG, VARIANT*, SAFEARRAY**) override {
         return Unsupported();
@@ -74,10 +76,10 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetMethodOrigin(LPCWSTR, BSTR*) override { return Unsupported(); }
 
-protected:
+  protected:
     void* QueryOther(REFIID iid) override;
 
-private:
+  private:
     struct Property {
         std::wstring name;
         VARTYPE type;
