@@ -1,0 +1,22 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct LightRun {
+    DWORD exitCode = 0;  // the full 32-bit code: a crash shows as 0xC0000005, not as 5
+    std::string output;  // standard output, as bytes
+    std::string errors;  // standard error, as bytes
+};
+
+struct LightInvocation {
+    std::vector<std::wstring> arguments;
+    // What the program sees as argv[0]; the real executable is always the built light.exe.
+    std::wstring invocationPath = L"light.exe";
+    // Start with the limited token linked to this (elevated) process's token.
+    bool limited = false;
+};
+
+LightRun RunLight(const LightInvocation& invocation);
