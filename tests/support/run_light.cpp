@@ -4,6 +4,8 @@
 
 namespace {
 
+constexpr DWORD kRunTimeoutMs = 30000;
+
 // Quotes one argument the way the C runtime splits a command line.
 std::wstring Quoted(const std::wstring& argument) {
     std::wstring quoted = L"\"";
@@ -79,7 +81,11 @@ LightRun RunLight(const LightInvocation& invocation) {
     CloseHandle(outWrite);
     CloseHandle(errWrite);
     if (started) {
-        WaitForSingleObject(process.hProcess, INFINITE);
+        // A hung program is a failure to report, not a reason to hang the suite.
+        if (WaitForSingleObject(process.hProcess, kRunTimeoutMs) == WAIT_TIMEOUT) {
+            TerminateProcess(process.hProcess, WAIT_TIMEOUT);
+            WaitForSingleObject(process.hProcess, INFINITE);
+        }
         GetExitCodeProcess(process.hProcess, &run.exitCode);
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
