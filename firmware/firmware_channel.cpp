@@ -46,6 +46,7 @@ HRESULT FirmwareChannel::Send(LONG commandType, const DataBlock& input, DataBloc
     if (FAILED(status)) return status;
     if (FAILED(status = PrepareRequest())) return status;
 
+    fillStatus = S_OK;
     FillRequest(input, commandType);
     if (FAILED(fillStatus)) return fillStatus;
 

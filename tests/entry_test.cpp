@@ -36,22 +36,4 @@ TEST(Entry, NullInvocationPathGivesEmptyName) {
     EXPECT_EQ(console.Text(), kUsageWithoutName);
 }
 
-struct PathCase {
-    std::wstring path;
-    std::wstring name;
-};
-
-class ProgramNameFromPathTest : public testing::TestWithParam<PathCase> {};
-
-TEST_P(ProgramNameFromPathTest, TakesTextAfterLastSeparator) {
-    EXPECT_EQ(ProgramNameFromPath(GetParam().path), GetParam().name);
-}
-
-INSTANTIATE_TEST_SUITE_P(Paths, ProgramNameFromPathTest,
-                         testing::Values(PathCase{L"C:\\tools\\light.exe", L"light.exe"},
-                                         PathCase{L"tools/light", L"light"},
-                                         PathCase{L"light", L"light"},
-                                         PathCase{L"C:\\tools\\", L""}, PathCase{L"a/b\\c", L"c"},
-                                         PathCase{L"a\\b/c", L"c"}, PathCase{L"", L""}));
-
 }  // namespace

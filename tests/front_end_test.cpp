@@ -67,7 +67,6 @@ TEST_P(CommandTest, ExitCodeOutputStoreAndFirmware) {
     }
 }
 
-const RawValue kText50{REG_SZ, {'5', 0, '0', 0, 0, 0}};
 const RawValue kLongDword{REG_DWORD, {1, 0, 0, 0, 0, 0, 0, 0}};
 
 INSTANTIATE_TEST_SUITE_P(
@@ -89,7 +88,6 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"RestoreOnFirstUse", {}, std::nullopt, 0, "", 100, 100},
         CommandCase{"RestoreClampsWithoutWriteBack", {}, Dword(200), 0, "", 200, 100},
         CommandCase{"RestoreLowByte", {}, Dword(300), 0, "", 300, 44},
-        CommandCase{"RestoreReplacesText", {}, kText50, 0, "", 100, 100},
         CommandCase{"RestoreUnreadable", {}, kLongDword, 4, kNoValueMessage, std::nullopt, -1}),
     [](const testing::TestParamInfo<CommandCase>& info) { return std::string(info.param.name); });
 

@@ -81,23 +81,11 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(info.param.name);
     });
 
-TEST_F(StoreTest, WriteReplacesTextButNotAfterDefault) {
-    ASSERT_TRUE(SetRawBrightness(REG_SZ, {'5', 0, '0', 0, 0, 0}));
-    ASSERT_TRUE(WriteStoredBrightness(77));
-    EXPECT_EQ(ReadRawBrightness()->data, DwordBytes(77));
-}
-
 TEST_F(StoreTest, OversizedDwordMakesWriteFailToo) {
     const std::vector<BYTE> oversized = {9, 0, 0, 0, 1, 0, 0, 0};
     ASSERT_TRUE(SetRawBrightness(REG_DWORD, oversized));
     EXPECT_FALSE(WriteStoredBrightness(20));
     EXPECT_EQ(ReadRawBrightness()->data, oversized);
-}
-
-TEST_F(StoreTest, EnsureKeepsExistingDword) {
-    ASSERT_TRUE(SetDwordBrightness(12));
-    EXPECT_TRUE(EnsureSettingsKey(HKEY_LOCAL_MACHINE));
-    EXPECT_EQ(ReadRawBrightness()->data, DwordBytes(12));
 }
 
 }  // namespace

@@ -14,6 +14,5 @@ struct RawValue {
 
 bool DeleteSettingsKey();
 bool SetRawBrightness(DWORD type, const std::vector<BYTE>& data);
-bool SetDwordBrightness(DWORD value);
 std::optional<RawValue> ReadRawBrightness();
 std::vector<BYTE> DwordBytes(DWORD value);

@@ -33,14 +33,3 @@ std::string ReadWholeFile(const std::wstring& path) {
     CloseHandle(file);
     return content;
 }
-
-std::string ToUtf8(const std::wstring& text) {
-    const int length = static_cast<int>(text.size());
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    std::string bytes(size > 0 ? size : 0, '\0');
-    if (size > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), length, bytes.data(), size, nullptr, nullptr);
-    }
-    return bytes;
-}

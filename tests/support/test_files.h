@@ -6,4 +6,3 @@
 std::wstring SiblingPath(const std::wstring& fileName);
 std::wstring NewTempFile(const std::wstring& prefix);
 std::string ReadWholeFile(const std::wstring& path);
-std::string ToUtf8(const std::wstring& text);
