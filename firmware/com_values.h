@@ -29,7 +29,6 @@ class Variant {
 
     VARIANT* get() { return &value_; }
     const VARIANT& operator*() const { return value_; }
-    HRESULT Clear() { return VariantClear(&value_); }
 
   private:
     VARIANT value_;

@@ -11,6 +11,18 @@ constexpr long kCommand = 0x20009;
 constexpr long kBlockSize = 128;
 constexpr unsigned char kSignature[] = {'S', 'E', 'C', 'U'};
 
+std::wstring FirmwareMethodOrigin() {
+    return std::wstring(kFirmwareClass) + L"." + kFirmwareMethod;
+}
+
+// A fresh instance of a class that nobody else holds.
+WbemObject* InstanceOf(WbemObject* newClass) {
+    IWbemClassObject* instance = nullptr;
+    newClass->SpawnInstance(0, &instance);
+    newClass->Release();
+    return static_cast<WbemObject*>(instance);
+}
+
 WbemObject* NewSignature(const wchar_t* parameter, std::wstring origin) {
     WbemObject* signature = WbemObject::NewClass(L"__PARAMETERS");
     signature->Declare(parameter, VT_UNKNOWN);
@@ -82,9 +94,8 @@ WbemObject* NewFirmwareClass() {
     WbemObject* firmware = WbemObject::NewClass(kFirmwareClass);
     firmware->Declare(L"InstanceName", VT_BSTR);
     firmware->Declare(L"Active", VT_BOOL);
-    const std::wstring origin = std::wstring(kFirmwareClass) + L"." + kFirmwareMethod;
-    firmware->AddMethod(kFirmwareMethod, NewSignature(L"InData", origin),
-                        NewSignature(L"OutData", origin));
+    firmware->AddMethod(kFirmwareMethod, NewSignature(L"InData", FirmwareMethodOrigin()),
+                        NewSignature(L"OutData", FirmwareMethodOrigin()));
     return firmware;
 }
 
@@ -99,11 +110,7 @@ WbemObject* NewRequestBlockClass() {
 }
 
 WbemObject* NewFirmwareInstance() {
-    WbemObject* firmwareClass = NewFirmwareClass();
-    IWbemClassObject* spawned = nullptr;
-    firmwareClass->SpawnInstance(0, &spawned);
-    firmwareClass->Release();
-    auto* instance = static_cast<WbemObject*>(spawned);
+    WbemObject* instance = InstanceOf(NewFirmwareClass());
     instance->path = kInstancePath;
     return instance;
 }
@@ -111,8 +118,8 @@ WbemObject* NewFirmwareInstance() {
 HRESULT CheckMethodInput(IWbemClassObject* input, JsonLine& line, int& brightness) {
     WbemObject* parameters = WbemObject::FromInterface(input);
     if (parameters == nullptr) return Reject(line, L"input is not a method input instance");
-    const std::wstring expectedOrigin = std::wstring(kFirmwareClass) + L"." + kFirmwareMethod;
-    const bool fromSignature = !parameters->IsClass() && parameters->origin == expectedOrigin;
+    const bool fromSignature =
+        !parameters->IsClass() && parameters->origin == FirmwareMethodOrigin();
     const VARIANT* inData = parameters->Value(L"InData");
     WbemObject* block = nullptr;
     if (fromSignature && inData != nullptr && inData->vt == VT_UNKNOWN) {
@@ -130,10 +137,7 @@ WbemObject* NewMethodOutput() {
     if (HasFault(L"no-output")) return nullptr;
     WbemObject* outputClass = WbemObject::NewClass(L"__PARAMETERS");
     outputClass->Declare(L"OutData", VT_UNKNOWN);
-    IWbemClassObject* output = nullptr;
-    outputClass->SpawnInstance(0, &output);
-    outputClass->Release();
-    auto* result = static_cast<WbemObject*>(output);
+    WbemObject* result = InstanceOf(outputClass);
 
     VARIANT outData;
     VariantInit(&outData);
@@ -146,16 +150,14 @@ WbemObject* NewMethodOutput() {
     } else {
         WbemObject* answerClass = WbemObject::NewClass(L"orvBDataOut");
         answerClass->Declare(L"rwReturnCode", VT_I4);
-        IWbemClassObject* answer = nullptr;
-        answerClass->SpawnInstance(0, &answer);
-        answerClass->Release();
+        WbemObject* answer = InstanceOf(answerClass);
         VARIANT returnCode;
         VariantInit(&returnCode);
         returnCode.vt = VT_I4;
         returnCode.lVal = 0;
-        static_cast<WbemObject*>(answer)->Assign(L"rwReturnCode", returnCode);
+        answer->Assign(L"rwReturnCode", returnCode);
         outData.vt = VT_UNKNOWN;
-        outData.punkVal = answer;
+        outData.punkVal = static_cast<IWbemClassObject*>(answer);
     }
     result->Assign(L"OutData", outData);
     VariantClear(&outData);
