@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr std::uint32_t kMaxBrightness = 100;
-
 // Set once at start, read by the not-elevated message and the usage text.
 std::wstring programName;
 
@@ -93,7 +91,8 @@ ExitCode RunEntry(int argc, const wchar_t* const* argv) {
         case 1:
             return RunRestoreCommand();
         case 2:
-            if (argv[1] != nullptr) return RunSetCommand(argv[1]);
+            // A vector the C runtime never fills has no argument to read.
+            if (argv != nullptr && argv[1] != nullptr) return RunSetCommand(argv[1]);
             break;
         default:
             break;

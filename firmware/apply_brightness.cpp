@@ -8,7 +8,6 @@ namespace {
 
 constexpr LONG kPreambleCommandType = 3;
 constexpr LONG kBrightnessCommandType = 5;
-constexpr std::uint8_t kMaxBrightness = 100;
 
 DataBlock PreambleBlock() {
     DataBlock block{};

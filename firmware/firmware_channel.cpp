@@ -22,7 +22,7 @@ bool HoldsObject(const VARIANT& value) {
 HRESULT FormMethodName(MethodNameBuffer& name) {
     name.fill(L'\0');
     const int written =
-        std::swprintf(name.data(), kMethodNameBytes / sizeof(wchar_t), L"orvBIOSInt%ld", 0L);
+        std::swprintf(name.data(), kMethodNameFormatBytes / sizeof(wchar_t), L"orvBIOSInt%ld", 0L);
     return written < 0 ? E_FAIL : S_OK;
 }
 

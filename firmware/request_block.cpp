@@ -47,7 +47,6 @@ HRESULT FillBlock(IWbemClassObject& block, const DataBlock& input, LONG commandT
 }  // namespace
 
 void FirmwareChannel::FillRequest(const DataBlock& input, LONG commandType) {
-    if (FAILED(fillStatus)) return;
     if (requestBlock == nullptr || methodInput == nullptr) {
         fillStatus = E_POINTER;
         return;

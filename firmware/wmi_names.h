@@ -1,14 +1,8 @@
 #pragma once
 
-#include <wbemcli.h>
-#include <windows.h>
-
 #include <array>
 
-// WBEM's error enumerators lie above INT_MAX; as HRESULTs they are negative.
-constexpr HRESULT WbemError(WBEMSTATUS status) {
-    return static_cast<HRESULT>(status);
-}
+#include "firmware/wbem_ids.h"
 
 // What the firmware's WMI provider calls things.
 inline constexpr wchar_t kFirmwareNamespace[] = L"root\\wmi";
@@ -16,15 +10,9 @@ inline constexpr wchar_t kFirmwareClassName[] = L"orvBIntM";
 inline constexpr wchar_t kRequestBlockClassName[] = L"orvBDataIn";
 inline constexpr LONG kEnumerationTimeoutMs = 2000;
 
-// The method name is formatted into a fixed buffer, bounded by the buffer's size in bytes.
-inline constexpr size_t kMethodNameBytes = 60;
-using MethodNameBuffer = std::array<wchar_t, kMethodNameBytes>;
+// The method name is formatted into a zeroed buffer of 60 characters, the formatting bounded by
+// 60 bytes: at most 29 characters and the terminator.
+inline constexpr size_t kMethodNameCapacity = 60;
+inline constexpr size_t kMethodNameFormatBytes = 60;
+using MethodNameBuffer = std::array<wchar_t, kMethodNameCapacity>;
 HRESULT FormMethodName(MethodNameBuffer& name);
-
-// Neither is declared by the MinGW headers.
-inline constexpr CLSID kClsidWbemAdministrativeLocator = {
-    0xcb8555cc, 0x9128, 0x11d1, {0xad, 0x9b, 0x00, 0xc0, 0x4f, 0xd8, 0xfd, 0xff}};
-inline constexpr IID kIidWbemLocator = {
-    0xdc12a687, 0x737f, 0x11cf, {0x88, 0x4d, 0x00, 0xaa, 0x00, 0x4b, 0x2e, 0x24}};
-inline constexpr IID kIidWbemClassObject = {
-    0xdc12a681, 0x737f, 0x11cf, {0x88, 0x4d, 0x00, 0xaa, 0x00, 0x4b, 0x2e, 0x24}};

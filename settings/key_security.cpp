@@ -1,7 +1,5 @@
 #include "settings/key_security.h"
 
-#include <aclapi.h>
-
 namespace {
 
 // Everything the build may obtain, in the order it obtains it.
@@ -13,17 +11,6 @@ struct KeySecurityParts {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
 };
 
-EXPLICIT_ACCESS_W AccessFor(PSID trustee, DWORD permissions, TRUSTEE_TYPE trusteeType) {
-    EXPLICIT_ACCESS_W entry{};
-    entry.grfAccessPermissions = permissions;
-    entry.grfAccessMode = SET_ACCESS;
-    entry.grfInheritance = NO_INHERITANCE;
-    entry.Trustee.TrusteeForm = TRUSTEE_IS_SID;
-    entry.Trustee.TrusteeType = trusteeType;
-    entry.Trustee.ptstrName = static_cast<LPWSTR>(trustee);
-    return entry;
-}
-
 // Steps stop at the first failure; whatever was obtained is left in `parts` for release.
 bool Build(KeySecurityParts& parts) {
     SID_IDENTIFIER_AUTHORITY worldAuthority = SECURITY_WORLD_SID_AUTHORITY;
@@ -32,8 +19,6 @@ bool Build(KeySecurityParts& parts) {
         parts.everyone = nullptr;
         return false;
     }
-    EXPLICIT_ACCESS_W entries[2];
-    entries[0] = AccessFor(parts.everyone, KEY_READ, TRUSTEE_IS_WELL_KNOWN_GROUP);
 
     SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
     if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
@@ -42,9 +27,9 @@ bool Build(KeySecurityParts& parts) {
         parts.administrators = nullptr;
         return false;
     }
-    entries[1] = AccessFor(parts.administrators, KEY_ALL_ACCESS, TRUSTEE_IS_GROUP);
-
-    if (SetEntriesInAclW(2, entries, nullptr, &parts.accessList) != ERROR_SUCCESS) {
+    auto entries = KeyAccessEntries(parts.everyone, parts.administrators);
+    if (SetEntriesInAclW(static_cast<ULONG>(entries.size()), entries.data(), nullptr,
+                         &parts.accessList) != ERROR_SUCCESS) {
         parts.accessList = nullptr;
         return false;
     }
@@ -60,6 +45,21 @@ bool Build(KeySecurityParts& parts) {
 }
 
 }  // namespace
+
+std::array<EXPLICIT_ACCESS_W, 2> KeyAccessEntries(PSID everyone, PSID administrators) {
+    const auto entry = [](PSID trustee, DWORD permissions, TRUSTEE_TYPE trusteeType) {
+        EXPLICIT_ACCESS_W access{};
+        access.grfAccessPermissions = permissions;
+        access.grfAccessMode = SET_ACCESS;
+        access.grfInheritance = NO_INHERITANCE;
+        access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+        access.Trustee.TrusteeType = trusteeType;
+        access.Trustee.ptstrName = static_cast<LPWSTR>(trustee);
+        return access;
+    };
+    return {entry(everyone, KEY_READ, TRUSTEE_IS_WELL_KNOWN_GROUP),
+            entry(administrators, KEY_ALL_ACCESS, TRUSTEE_IS_GROUP)};
+}
 
 SecuredKeyAttributes BuildKeySecurity() {
     KeySecurityParts parts;

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <windows.h>
+#include <aclapi.h>
+
+#include <array>
 
 #include "settings/release_list.h"
 
@@ -13,3 +16,6 @@ struct SecuredKeyAttributes {
 };
 
 SecuredKeyAttributes BuildKeySecurity();
+
+// The key's access list as entries: Everyone may read, Administrators may do anything.
+std::array<EXPLICIT_ACCESS_W, 2> KeyAccessEntries(PSID everyone, PSID administrators);
