@@ -149,7 +149,7 @@ WbemObject* NewMethodOutput() {
         outData.punkVal = nullptr;
     } else {
         WbemObject* answerClass = WbemObject::NewClass(L"orvBDataOut");
-        answerClass->Declare(L"rwReturnCode", VT_I4);
+        if (!HasFault(L"no-return-code")) answerClass->Declare(L"rwReturnCode", VT_I4);
         WbemObject* answer = InstanceOf(answerClass);
         VARIANT returnCode;
         VariantInit(&returnCode);

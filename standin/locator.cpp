@@ -7,21 +7,23 @@
 
 namespace {
 
-constexpr CLSID kClsidWbemAdministrativeLocator = {
-    0xcb8555cc, 0x9128, 0x11d1, {0xad, 0x9b, 0x00, 0xc0, 0x4f, 0xd8, 0xfd, 0xff}};
-
 LONG serverLocks = 0;
 
 class Locator final : public ComObject<IWbemLocator> {
   public:
-    HRESULT STDMETHODCALLTYPE ConnectServer(const BSTR wmiNamespace, const BSTR, const BSTR,
-                                            const BSTR, LONG flags, const BSTR, IWbemContext*,
+    HRESULT STDMETHODCALLTYPE ConnectServer(const BSTR wmiNamespace, const BSTR user,
+                                            const BSTR password, const BSTR locale, LONG flags,
+                                            const BSTR authority, IWbemContext* context,
                                             IWbemServices** services) override {
+        if (Dead()) return NoteMisuse(L"ConnectServer");
         JsonLine line(L"ConnectServer");
         line.Add(L"namespace", wmiNamespace ? wmiNamespace : L"");
         HRESULT status = WbemError(WBEM_E_INVALID_PARAMETER);
         if (services != nullptr) *services = nullptr;
-        if (services == nullptr || flags != 0 || !IsBstr(wmiNamespace)) {
+        // The caller connects as itself, with the process's locale.
+        const bool asCaller = user == nullptr && password == nullptr && locale == nullptr &&
+                              authority == nullptr && context == nullptr;
+        if (services == nullptr || flags != 0 || !asCaller || !IsBstr(wmiNamespace)) {
             line.Add(L"error", L"malformed call");
         } else if (CompareStringOrdinal(wmiNamespace, -1, L"root\\wmi", -1, TRUE) != CSTR_EQUAL) {
             status = WbemError(WBEM_E_INVALID_NAMESPACE);
@@ -71,11 +73,6 @@ LocatorFactory factory;
 
 }  // namespace
 
-LONG& LiveObjectCount() {
-    static LONG count = 0;
-    return count;
-}
-
 extern "C" {
 
 HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
@@ -87,13 +84,18 @@ HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
 
 HRESULT WINAPI DllCanUnloadNow() {
     const LONG live = LiveObjectCount();
-    JsonLine(L"DllCanUnloadNow").Add(L"live", live).Write();
+    JsonLine(L"DllCanUnloadNow").Add(L"live", live).Add(L"misuses", MisuseCount()).Write();
     return live == 0 && serverLocks == 0 ? S_OK : S_FALSE;
 }
 
 // For in-process tests: how many of the stand-in's objects are alive right now.
 LONG WINAPI StandInLiveObjects() {
     return LiveObjectCount();
+}
+
+// For in-process tests: how many calls reached an object after its last release.
+LONG WINAPI StandInMisuses() {
+    return MisuseCount();
 }
 
 }  // extern "C"

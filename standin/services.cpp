@@ -6,6 +6,8 @@
 
 namespace {
 
+constexpr LONG kProviderAnswerMs = 100;
+
 bool IsName(const BSTR text, const wchar_t* name) {
     return IsBstr(text) && CompareStringOrdinal(text, -1, name, -1, TRUE) == CSTR_EQUAL;
 }
@@ -13,13 +15,17 @@ bool IsName(const BSTR text, const wchar_t* name) {
 // Hands out the firmware instance, or nothing when a fault says there is none.
 class InstanceEnumerator final : public ComObject<IEnumWbemClassObject> {
   public:
-    HRESULT STDMETHODCALLTYPE Next(LONG, ULONG count, IWbemClassObject** objects,
+    HRESULT STDMETHODCALLTYPE Next(LONG timeout, ULONG count, IWbemClassObject** objects,
                                    ULONG* returned) override {
+        if (Dead()) return NoteMisuse(L"Next");
         if (objects == nullptr || returned == nullptr || count == 0) {
             return WbemError(WBEM_E_INVALID_PARAMETER);
         }
         *returned = 0;
-        if (HasFault(L"enum-timeout")) return WBEM_S_TIMEDOUT;
+        // The provider takes a moment to answer, so a Next that hardly waits gets nothing.
+        const bool waits =
+            timeout == static_cast<LONG>(WBEM_INFINITE) || timeout >= kProviderAnswerMs;
+        if (HasFault(L"enum-timeout") || !waits) return WBEM_S_TIMEDOUT;
         if (HasFault(L"no-instance") || handedOut_) return WBEM_S_FALSE;
         handedOut_ = true;
         objects[0] = NewFirmwareInstance();
@@ -46,6 +52,7 @@ class InstanceEnumerator final : public ComObject<IEnumWbemClassObject> {
 
 HRESULT Services::GetObject(const BSTR path, LONG flags, IWbemContext*, IWbemClassObject** object,
                             IWbemCallResult** callResult) {
+    if (Dead()) return NoteMisuse(L"GetObject");
     JsonLine line(L"GetObject");
     line.Add(L"path", path ? path : L"");
     HRESULT status = WbemError(WBEM_E_INVALID_PARAMETER);
@@ -71,6 +78,7 @@ HRESULT Services::GetObject(const BSTR path, LONG flags, IWbemContext*, IWbemCla
 
 HRESULT Services::CreateInstanceEnum(const BSTR className, LONG flags, IWbemContext*,
                                      IEnumWbemClassObject** enumerator) {
+    if (Dead()) return NoteMisuse(L"CreateInstanceEnum");
     JsonLine line(L"CreateInstanceEnum");
     line.Add(L"class", className ? className : L"").Add(L"flags", flags);
     HRESULT status = WbemError(WBEM_E_INVALID_PARAMETER);
@@ -94,6 +102,7 @@ HRESULT Services::CreateInstanceEnum(const BSTR className, LONG flags, IWbemCont
 HRESULT Services::ExecMethod(const BSTR path, const BSTR method, LONG flags, IWbemContext*,
                              IWbemClassObject* input, IWbemClassObject** output,
                              IWbemCallResult** callResult) {
+    if (Dead()) return NoteMisuse(L"ExecMethod");
     JsonLine line(L"ExecMethod");
     line.Add(L"path", path ? path : L"").Add(L"method", method ? method : L"");
     if (output != nullptr) *output = nullptr;
@@ -111,8 +120,13 @@ HRESULT Services::ExecMethod(const BSTR path, const BSTR method, LONG flags, IWb
         status = CheckMethodInput(input, line, brightness);
     }
     if (SUCCEEDED(status)) {
-        const long commandType = brightness < 0 ? 3 : 5;
-        if (HasFault(L"exec-fail:" + std::to_wstring(commandType))) {
+        const std::wstring commandType = brightness < 0 ? L"3" : L"5";
+        if (HasFault(L"exec-crash:" + commandType)) {
+            // The provider takes the process down in the middle of the request.
+            line.Add(L"error", L"crashed").Write();
+            TerminateProcess(GetCurrentProcess(), STATUS_ACCESS_VIOLATION);
+        }
+        if (HasFault(L"exec-fail:" + commandType)) {
             status = WbemError(WBEM_E_FAILED);
         } else {
             *output = NewMethodOutput();

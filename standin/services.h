@@ -23,9 +23,17 @@ class Services final : public ComObject<IWbemServices>, public IClientSecurity {
                                          IWbemClassObject** output,
                                          IWbemCallResult** callResult) override;
 
-    HRESULT STDMETHODCALLTYPE SetBlanket(IUnknown* proxy, DWORD, DWORD, OLECHAR*, DWORD, DWORD,
-                                         void*, DWORD) override {
-        return proxy == static_cast<IWbemServices*>(this) ? S_OK : E_INVALIDARG;
+    // WMI wants the caller's identity at call level, with impersonation.
+    HRESULT STDMETHODCALLTYPE SetBlanket(IUnknown* proxy, DWORD authentication, DWORD authorization,
+                                         OLECHAR* principal, DWORD level, DWORD impersonation,
+                                         void* identity, DWORD capabilities) override {
+        if (Dead()) return NoteMisuse(L"SetBlanket");
+        const bool expected =
+            proxy == static_cast<IWbemServices*>(this) && authentication == RPC_C_AUTHN_WINNT &&
+            authorization == RPC_C_AUTHZ_NONE && principal == nullptr &&
+            level == RPC_C_AUTHN_LEVEL_CALL && impersonation == RPC_C_IMP_LEVEL_IMPERSONATE &&
+            identity == nullptr && capabilities == EOAC_NONE;
+        return expected ? S_OK : E_INVALIDARG;
     }
     HRESULT STDMETHODCALLTYPE QueryBlanket(IUnknown*, DWORD*, DWORD*, OLECHAR**, DWORD*, DWORD*,
                                            void**, DWORD*) override {

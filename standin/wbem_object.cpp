@@ -31,11 +31,17 @@ WbemObject::WbemObject(std::wstring className, bool isClass)
     : className_(std::move(className)), isClass_(isClass) {}
 
 WbemObject::~WbemObject() {
+    Retire();
+}
+
+void WbemObject::Retire() {
     for (auto& property : properties_) VariantClear(&property.value);
+    properties_.clear();
     for (auto& method : methods_) {
         if (method.inSignature) method.inSignature->Release();
         if (method.outSignature) method.outSignature->Release();
     }
+    methods_.clear();
 }
 
 WbemObject* WbemObject::NewClass(std::wstring className) {
@@ -89,6 +95,7 @@ WbemObject::Property* WbemObject::Find(std::wstring_view name) {
 }
 
 HRESULT WbemObject::Get(LPCWSTR name, LONG flags, VARIANT* value, CIMTYPE* type, LONG* flavor) {
+    if (Dead()) return NoteMisuse(L"Get");
     if (name == nullptr || flags != 0) return WbemError(WBEM_E_INVALID_PARAMETER);
     if (type) *type = 0;
     if (flavor) *flavor = 0;
@@ -123,6 +130,7 @@ bool WbemObject::PutFaultInjected(std::wstring_view name, const VARIANT& value) 
 }
 
 HRESULT WbemObject::Put(LPCWSTR name, LONG flags, VARIANT* value, CIMTYPE type) {
+    if (Dead()) return NoteMisuse(L"Put");
     if (name == nullptr || value == nullptr || flags != 0 || type != 0) {
         return WbemError(WBEM_E_INVALID_PARAMETER);
     }
@@ -137,6 +145,7 @@ HRESULT WbemObject::Put(LPCWSTR name, LONG flags, VARIANT* value, CIMTYPE type) 
 }
 
 HRESULT WbemObject::SpawnInstance(LONG flags, IWbemClassObject** instance) {
+    if (Dead()) return NoteMisuse(L"SpawnInstance");
     if (instance == nullptr || flags != 0) return WbemError(WBEM_E_INVALID_PARAMETER);
     *instance = nullptr;
     if (!isClass_) return WbemError(WBEM_E_INVALID_OPERATION);
@@ -149,6 +158,7 @@ HRESULT WbemObject::SpawnInstance(LONG flags, IWbemClassObject** instance) {
 
 HRESULT WbemObject::GetMethod(LPCWSTR name, LONG flags, IWbemClassObject** inSignature,
                               IWbemClassObject** outSignature) {
+    if (Dead()) return NoteMisuse(L"GetMethod");
     if (name == nullptr || flags != 0) return WbemError(WBEM_E_INVALID_PARAMETER);
     if (inSignature) *inSignature = nullptr;
     if (outSignature) *outSignature = nullptr;

@@ -78,6 +78,7 @@ class WbemObject final : public ComObject<IWbemClassObject> {
 
   protected:
     void* QueryOther(REFIID iid) override;
+    void Retire() override;
 
   private:
     struct Property {
