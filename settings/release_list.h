@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstddef>
 #include <functional>
 #include <vector>
 
@@ -18,8 +17,6 @@ class ReleaseList {
     // Runs every action exactly once and leaves the list empty. A list destroyed without RunAll
     // frees its action objects without invoking them.
     void RunAll();
-
-    std::size_t Size() const { return actions_.size(); }
 
   private:
     std::vector<std::function<void()>> actions_;

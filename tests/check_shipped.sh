@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# What a Windows user downloads: a ZIP of light.exe, its guide and the licence, and in it a
+# stripped 64-bit console program with ASLR and DEP that imports only Windows' own DLLs and
+# carries its icon, manifest and version information.
+# Usage: check_shipped.sh <build folder> <package name>
+set -uo pipefail
+build=$1
+package=$2
+failures=0
+check() {  # what must hold, then a command that succeeds when it does
+    local what=$1
+    shift
+    "$@" >/dev/null 2>&1 || { echo "FAILED: $what"; failures=$((failures + 1)); }
+}
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+(cd "$build" && cpack -G ZIP >/dev/null) || exit 1
+(cd "$unpacked" && cmake -E tar xf "$build/$package.zip") || exit 1
+check "the ZIP holds light.exe, README.txt and LICENSE" test \
+    "$(cd "$unpacked" && find . -type f | sort | tr '\n' ' ')" = \
+    "./$package/LICENSE ./$package/README.txt ./$package/light.exe "
+exe=$unpacked/$package/light.exe
+
+headers=$(x86_64-w64-mingw32-objdump -p "$exe")
+has() { grep -qE "$1" <<<"$headers"; }
+check "x86-64 image" has 'file format pei-x86-64'
+check "console subsystem" has '^Subsystem\s+00000003'
+for flag in HIGH_ENTROPY_VA DYNAMIC_BASE NX_COMPAT 'symbols stripped'; do
+    check "$flag" has "^\s+$flag$"
+done
+for dll in $(sed -n 's/^\s*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z'); do
+    check "imports $dll, which Windows lacks" \
+        grep -qxE 'kernel32|advapi32|ole32|oleaut32|msvcrt|ucrtbase|api-ms-win-crt-.*' <<<"${dll%.dll}"
+done
+
+resource() { wrestool -x --raw "$@" "$exe"; }
+# The icon group's entries: width, height, colours, reserved, planes (2), bits (2), size (4), id (2).
+sizes=()
+while read -r width _ _ _ _ _ bits _ _ _ _ _ id _; do
+    size=$((width == 0 ? 256 : width))
+    sizes+=("$size")
+    magic=$(resource -t3 -n"$id" | head -c 4 | od -An -tx1 | tr -d ' ')
+    # The largest image is a PNG, the others 32-bit bitmaps (a 40-byte header first).
+    check "$size-pixel icon format" test "$bits/$magic" = \
+        "32/$([ "$size" = 256 ] && echo 89504e47 || echo 28000000)"
+done < <(resource -t14 -n101 | od -An -v -tu1 -w14 -j6)
+check "icon 101 in seven sizes" test "$(printf '%s ' "${sizes[@]}")" = "16 24 32 48 64 128 256 "
+check "manifest asks for asInvoker without UI access" grep -q \
+    '<requestedExecutionLevel level="asInvoker" uiAccess="false"/>' <(resource -t24 -n1)
+check "version information names Orvane" grep -qa 'CompanyName.*Orvane' \
+    <(resource -t16 -n1 | tr -d '\0')
+[ "$failures" -eq 0 ] && echo "$package.zip: as shipped"
+exit "$((failures > 0))"

@@ -1,0 +1,93 @@
+#include "tests/support/standin.h"
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "tests/support/light_run.h"
+
+namespace {
+
+std::wstring NewTempFile() {
+    wchar_t folder[MAX_PATH] = {};
+    wchar_t file[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, folder);
+    GetTempFileNameW(folder, L"lst", 0, file);
+    return file;
+}
+
+std::string ReadWholeFile(const std::wstring& path) {
+    std::ifstream file(path.c_str(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+StandIn::StandIn() : logPath_(NewTempFile()) {
+    SetEnvironmentVariableW(L"LIGHT_STANDIN_LOG", logPath_.c_str());
+    SetEnvironmentVariableW(L"LIGHT_STANDIN_FAULTS", nullptr);
+    module_ = LoadLibraryW(SiblingPath(L"standin.dll").c_str());
+    misusesBefore_ = Count("StandInMisuses");
+}
+
+StandIn::~StandIn() {
+    SetEnvironmentVariableW(L"LIGHT_STANDIN_LOG", nullptr);
+    SetEnvironmentVariableW(L"LIGHT_STANDIN_FAULTS", nullptr);
+    DeleteFileW(logPath_.c_str());
+    if (module_) FreeLibrary(module_);
+}
+
+void StandIn::SetFaults(const std::wstring& faults) {
+    SetEnvironmentVariableW(L"LIGHT_STANDIN_FAULTS", faults.empty() ? nullptr : faults.c_str());
+}
+
+std::vector<std::string> StandIn::Calls(const std::string& call) const {
+    std::vector<std::string> lines;
+    std::istringstream log(ReadWholeFile(logPath_));
+    for (std::string line; std::getline(log, line);) {
+        if (call.empty() || JsonField(line, "call") == call) lines.push_back(line);
+    }
+    return lines;
+}
+
+int StandIn::FirmwareBrightness() const {
+    int brightness = -1;
+    for (const auto& call : Calls("ExecMethod")) {
+        const std::string data = JsonField(call, "orvBData");
+        if (JsonField(call, "status") == "0x00000000" && JsonField(call, "CommandType") == "5") {
+            brightness = std::stoi(data.substr(data.size() - 2), nullptr, 16);
+        }
+    }
+    return brightness;
+}
+
+long StandIn::Count(const char* exported) const {
+    using CountFunction = LONG(WINAPI*)();
+    const auto function =
+        reinterpret_cast<CountFunction>(reinterpret_cast<void*>(GetProcAddress(module_, exported)));
+    return function ? function() : -1;
+}
+
+long StandIn::LiveObjects() const {
+    return Count("StandInLiveObjects");
+}
+
+long StandIn::Misuses() const {
+    return Count("StandInMisuses") - misusesBefore_;
+}
+
+std::string JsonField(const std::string& line, const std::string& key) {
+    const std::string marker = "\"" + key + "\":";
+    size_t position = line.find(marker);
+    if (position == std::string::npos) return {};
+    position += marker.size();
+    const bool quoted = line[position] == '"';
+    std::string value;
+    for (position += quoted; position < line.size(); ++position) {
+        const char character = line[position];
+        if (quoted ? character == '"' : character == ',' || character == '}') break;
+        if (quoted && character == '\\' && position + 1 < line.size()) ++position;
+        value.push_back(line[position]);
+    }
+    return value;
+}
