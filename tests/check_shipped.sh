@@ -1,24 +1,19 @@
 #!/usr/bin/env bash
-# What a Windows user downloads: a ZIP of light.exe, its guide and the licence, and in it a
-# stripped 64-bit console program with ASLR and DEP that imports only Windows' own DLLs and
-# carries its icon, manifest and version information.
+# What a Windows user downloads: a ZIP of light.exe, its guide, the licence and the task
+# definition, and in it a stripped 64-bit console program with ASLR and DEP that imports only
+# Windows' own DLLs and carries its icon, manifest and version information.
 # Usage: check_shipped.sh <build folder> <package name>
 set -uo pipefail
 build=$1
 package=$2
-failures=0
-check() {  # what must hold, then a command that succeeds when it does
-    local what=$1
-    shift
-    "$@" >/dev/null 2>&1 || { echo "FAILED: $what"; failures=$((failures + 1)); }
-}
+. "$(dirname "$0")/support/check.sh"
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 (cd "$build" && cpack -G ZIP >/dev/null) || exit 1
 (cd "$unpacked" && cmake -E tar xf "$build/$package.zip") || exit 1
-check "the ZIP holds light.exe, README.txt and LICENSE" test \
+check "the ZIP holds light.exe, README.txt, LICENSE and light-task.xml" test \
     "$(cd "$unpacked" && find . -type f | sort | tr '\n' ' ')" = \
-    "./$package/LICENSE ./$package/README.txt ./$package/light.exe "
+    "./$package/LICENSE ./$package/README.txt ./$package/light-task.xml ./$package/light.exe "
 exe=$unpacked/$package/light.exe
 
 headers=$(x86_64-w64-mingw32-objdump -p "$exe")
@@ -49,5 +44,4 @@ check "manifest asks for asInvoker without UI access" grep -q \
     '<requestedExecutionLevel level="asInvoker" uiAccess="false"/>' <(resource -t24 -n1)
 check "version information names Orvane" grep -qa 'CompanyName.*Orvane' \
     <(resource -t16 -n1 | tr -d '\0')
-[ "$failures" -eq 0 ] && echo "$package.zip: as shipped"
-exit "$((failures > 0))"
+finish "$package.zip: as shipped"

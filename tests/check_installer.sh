@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# The installer in the Wine prefix, as an administrator deploys it: refusals that leave nothing
+# behind, a silent install with /BRIGHTNESS (files, registered task, its definition, the Apps
+# entry), the installed light.exe run as the task runs it, a reinstall over it, and a silent
+# uninstall that leaves only the remembered brightness. Wine's Task Scheduler keeps no triggers,
+# principal or command of a definition it registers, so those are read from the definition
+# the installer registered, which it keeps beside light.exe.
+# Usage: check_installer.sh <build folder> <installer>
+set -uo pipefail
+. "$(dirname "$0")/support/check.sh"
+run=$1/wine-run
+setup=$2
+drive=$1/wineprefix/drive_c
+folder="$drive/Program Files/Light"
+task="$drive/windows/system32/tasks/Light brightness"
+apps='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Light'
+settings='HKLM\SOFTWARE\Orvane\CalvexLighting'
+firmware=$(mktemp)
+LIGHT_STANDIN_STATE=$("$run" winepath -w "$firmware")
+export LIGHT_STANDIN_STATE
+
+value() {  # registry key, value name: the data as `reg query` shows it
+    "$run" reg query "$1" /v "$2" /reg:64 2>/dev/null | tr -d '\r' |
+        awk -v name="$2" '$1 == name { $1 = $2 = ""; sub(/^ +/, ""); print }'
+}
+stored() { value "$settings" Brightness; }
+installed() { [ -e "$folder" ] || [ -e "$task" ] || [ -n "$(value "$apps" DisplayName)" ]; }
+nothing_installed() { ! installed; }
+# The prefix as this check found it, whatever happens: no installation, no remembered value.
+clean() {
+    [ -f "$folder/uninstall.exe" ] && "$run" "$folder/uninstall.exe" /S "_?=C:\\Program Files\\Light"
+    rm -rf "$folder" "$firmware"
+    "$run" schtasks /delete /tn "Light brightness" /f
+    "$run" reg delete "$apps" /f /reg:64
+    "$run" reg delete "$settings" /f /reg:64
+} >/dev/null 2>&1
+trap clean EXIT
+"$run" net start schedule >/dev/null 2>&1
+clean
+
+# Refused before anything changes.
+for option in /BRIGHTNESS=abc /BRIGHTNESS=101 /BRIGHTNESS= /BRIGHTNESS=-1 '/D=C:\Users\Public\Light' \
+    '/D=C:\Light'; do
+    "$run" "$setup" /S "$option"
+    check "$option refused with exit code 2" test $? = 2
+    check "$option installs nothing" nothing_installed
+done
+check "refusals remember no brightness" test -z "$(stored)"
+
+"$run" "$setup" /S /BRIGHTNESS=40
+check "silent install succeeds" test $? = 0
+for file in light.exe README.txt LICENSE.txt light-task.xml uninstall.exe; do
+    check "installs $file" test -f "$folder/$file"
+done
+check "installs the light.exe it was built with" cmp "$folder/light.exe" "$(dirname "$setup")/bin/light.exe"
+check "registers the task" grep -qa 'light.exe again at logon' <(tr -d '\0' <"$task")
+check "/BRIGHTNESS=40 is remembered" test "$(stored)" = 0x28
+check "/BRIGHTNESS=40 reaches the firmware" test "$(cat "$firmware")" = 40
+
+definition=$(iconv -f UTF-16 -t UTF-8 "$folder/light-task.xml" | tr -d '\r')
+has() { grep -qE "$1" <<<"$definition"; }
+lacks() { ! has "$1"; }
+check "definition in UTF-16" has '^<\?xml version="1.0" encoding="UTF-16"\?>$'
+check "runs the installed light.exe" has '^ *<Command>"C:\\Program Files\\Light\\light.exe"</Command>$'
+check "runs it without arguments" lacks '<Arguments>'
+check "runs as SYSTEM" has '^ *<UserId>S-1-5-18</UserId>$'
+check "runs with the highest run level" has '^ *<RunLevel>HighestAvailable</RunLevel>$'
+check "any user's logon" test "$(grep -A3 '<LogonTrigger>' <<<"$definition" | grep -c UserId)" = 0
+check "resume from sleep or hibernation" has "Microsoft-Windows-Power-Troubleshooter'\] and EventID=1\]"
+check "exit from Modern Standby" has "Microsoft-Windows-Kernel-Power'\] and EventID=507\]"
+check "three triggers, each after a delay" test "$(grep -c '<Delay>PT[0-9]*S</Delay>' <<<"$definition")" = 3
+check "starts on battery" has '<DisallowStartIfOnBatteries>false<'
+check "keeps running on battery" has '<StopIfGoingOnBatteries>false<'
+check "no second instance" has '<MultipleInstancesPolicy>IgnoreNew<'
+check "a short time limit" has '<ExecutionTimeLimit>PT[0-9]+[SM]</ExecutionTimeLimit>'
+
+for name in DisplayName DisplayVersion Publisher DisplayIcon InstallLocation UninstallString \
+    QuietUninstallString NoModify NoRepair EstimatedSize; do
+    entry+="$name=$(value "$apps" "$name");"
+done
+check "Apps entry" grep -qxE \
+    'DisplayName=Light;DisplayVersion=[0-9]+\.[0-9]+\.[0-9]+;Publisher=Orvane;DisplayIcon=C:\\Program Files\\Light\\light.exe,0;InstallLocation=C:\\Program Files\\Light;UninstallString="C:\\Program Files\\Light\\uninstall.exe";QuietUninstallString="C:\\Program Files\\Light\\uninstall.exe" /S;NoModify=0x1;NoRepair=0x1;EstimatedSize=0x[0-9a-f]{3,};' \
+    <<<"$entry"
+
+: >"$firmware"
+command=$(sed -n 's/^ *<Command>"\(.*\)"<\/Command>$/\1/p' <<<"$definition")
+"$run" "$command"
+check "the task's command sets the remembered brightness" test "$?/$(cat "$firmware")" = 0/40
+
+# An upgrade with a firmware that refuses the new brightness still installs, and remembers it.
+LIGHT_STANDIN_FAULTS=exec-fail:5 "$run" "$setup" /S /BRIGHTNESS=70
+check "install succeeds when the firmware refuses /BRIGHTNESS" test $? = 0
+check "and remembers it" test "$(stored)" = 0x46
+"$run" "$setup" /S
+check "reinstall succeeds" test $? = 0
+check "reinstall keeps the remembered brightness" test "$(stored)" = 0x46
+check "reinstall leaves the firmware alone" test "$(cat "$firmware")" = 40
+check "one task" test "$(ls "$(dirname "$task")" | grep -c '^Light')" = 1
+check "one Apps entry" test "$("$run" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /reg:64 | grep -ci 'Uninstall\\Light')" = 1
+
+# The uninstaller copies itself elsewhere and returns at once; its copy does the work.
+"$run" "$folder/uninstall.exe" /S
+for _ in $(seq 100); do installed && sleep 0.2; done
+check "silent uninstall removes the folder" test ! -e "$folder"
+check "and the task" test ! -e "$task"
+check "and the Apps entry" test -z "$(value "$apps" DisplayName)"
+check "and keeps the remembered brightness" test "$(stored)" = 0x46
+finish "installer: installs, upgrades and uninstalls as it should"

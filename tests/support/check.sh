@@ -1,0 +1,12 @@
+# Sourced by the shell checks: each check that fails is reported and counted, and the script ends
+# with `finish`, which fails when any did.
+failures=0
+check() {  # what must hold, then a command that succeeds when it does
+    local what=$1
+    shift
+    "$@" >/dev/null 2>&1 || { echo "FAILED: $what"; failures=$((failures + 1)); }
+}
+finish() {
+    [ "$failures" -eq 0 ] && echo "$1"
+    exit "$((failures > 0))"
+}
