@@ -30,16 +30,12 @@ done
 
 resource() { wrestool -x --raw "$@" "$exe"; }
 # The icon group's entries: width, height, colours, reserved, planes (2), bits (2), size (4), id (2).
-sizes=()
-while read -r width _ _ _ _ _ bits _ _ _ _ _ id _; do
-    size=$((width == 0 ? 256 : width))
-    sizes+=("$size")
-    magic=$(resource -t3 -n"$id" | head -c 4 | od -An -tx1 | tr -d ' ')
-    # The largest image is a PNG, the others 32-bit bitmaps (a 40-byte header first).
-    check "$size-pixel icon format" test "$bits/$magic" = \
-        "32/$([ "$size" = 256 ] && echo 89504e47 || echo 28000000)"
-done < <(resource -t14 -n101 | od -An -v -tu1 -w14 -j6)
-check "icon 101 in seven sizes" test "$(printf '%s ' "${sizes[@]}")" = "16 24 32 48 64 128 256 "
+# The 256-pixel image is a PNG, the others are 32-bit bitmaps (a 40-byte header first).
+icons=$(resource -t14 -n101 | od -An -v -tu1 -w14 -j6 | while read -r width _ _ _ _ _ bits _ _ _ _ _ id _; do
+    echo "$width/$bits/$(resource -t3 -n"$id" | head -c 4 | od -An -tx1 | tr -d ' ')"
+done | tr '\n' ' ')
+check "icon 101 in seven sizes" test "$icons" = "16/32/28000000 24/32/28000000 32/32/28000000 \
+48/32/28000000 64/32/28000000 128/32/28000000 0/32/89504e47 "
 check "manifest asks for asInvoker without UI access" grep -q \
     '<requestedExecutionLevel level="asInvoker" uiAccess="false"/>' <(resource -t24 -n1)
 check "version information names Orvane" grep -qa 'CompanyName.*Orvane' \

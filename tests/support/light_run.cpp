@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 namespace {
 
 constexpr DWORD kRunTimeoutMs = 15000;
@@ -28,15 +26,12 @@ HANDLE LimitedToken() {
 // Once the program has ended, all it wrote is in the pipe, whoever else still holds the pipe's
 // other end: read that much and never wait for the end of the stream.
 std::string ReadAvailable(HANDLE pipe) {
-    std::string bytes;
-    char buffer[4096];
     DWORD available = 0;
     DWORD read = 0;
-    while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
-           ReadFile(pipe, buffer, std::min<DWORD>(available, sizeof(buffer)), &read, nullptr) &&
-           read > 0) {
-        bytes.append(buffer, read);
-    }
+    PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr);
+    std::string bytes(available, '\0');
+    if (available > 0 && !ReadFile(pipe, bytes.data(), available, &read, nullptr)) read = 0;
+    bytes.resize(read);
     return bytes;
 }
 

@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <sstream>
 
 #include "tests/support/light_run.h"
@@ -77,17 +78,7 @@ long StandIn::Misuses() const {
 }
 
 std::string JsonField(const std::string& line, const std::string& key) {
-    const std::string marker = "\"" + key + "\":";
-    size_t position = line.find(marker);
-    if (position == std::string::npos) return {};
-    position += marker.size();
-    const bool quoted = line[position] == '"';
-    std::string value;
-    for (position += quoted; position < line.size(); ++position) {
-        const char character = line[position];
-        if (quoted ? character == '"' : character == ',' || character == '}') break;
-        if (quoted && character == '\\' && position + 1 < line.size()) ++position;
-        value.push_back(line[position]);
-    }
-    return value;
+    std::smatch match;
+    const std::regex field("\"" + key + "\":\"?([^\",}]*)");
+    return std::regex_search(line, match, field) ? match[1].str() : std::string();
 }

@@ -32,5 +32,5 @@ class StandIn {
     long misusesBefore_ = 0;
 };
 
-// A string or number field of a one-line JSON object, unescaped; empty if absent.
+// A string or number field of a one-line JSON object, as written; empty if absent.
 std::string JsonField(const std::string& line, const std::string& key);
