@@ -24,17 +24,21 @@ std::string ReadWholeFile(const std::wstring& path) {
 
 }  // namespace
 
-StandIn::StandIn() : logPath_(NewTempFile()) {
+StandIn::StandIn() : logPath_(NewTempFile()), statePath_(NewTempFile()) {
     SetEnvironmentVariableW(L"LIGHT_STANDIN_LOG", logPath_.c_str());
+    SetEnvironmentVariableW(L"LIGHT_STANDIN_STATE", statePath_.c_str());
     SetEnvironmentVariableW(L"LIGHT_STANDIN_FAULTS", nullptr);
     module_ = LoadLibraryW(SiblingPath(L"standin.dll").c_str());
     misusesBefore_ = Count("StandInMisuses");
 }
 
 StandIn::~StandIn() {
-    SetEnvironmentVariableW(L"LIGHT_STANDIN_LOG", nullptr);
-    SetEnvironmentVariableW(L"LIGHT_STANDIN_FAULTS", nullptr);
+    for (const wchar_t* name :
+         {L"LIGHT_STANDIN_LOG", L"LIGHT_STANDIN_STATE", L"LIGHT_STANDIN_FAULTS"}) {
+        SetEnvironmentVariableW(name, nullptr);
+    }
     DeleteFileW(logPath_.c_str());
+    DeleteFileW(statePath_.c_str());
     if (module_) FreeLibrary(module_);
 }
 
@@ -52,14 +56,8 @@ std::vector<std::string> StandIn::Calls(const std::string& call) const {
 }
 
 int StandIn::FirmwareBrightness() const {
-    int brightness = -1;
-    for (const auto& call : Calls("ExecMethod")) {
-        const std::string data = JsonField(call, "orvBData");
-        if (JsonField(call, "status") == "0x00000000" && JsonField(call, "CommandType") == "5") {
-            brightness = std::stoi(data.substr(data.size() - 2), nullptr, 16);
-        }
-    }
-    return brightness;
+    const std::string state = ReadWholeFile(statePath_);
+    return state.empty() ? -1 : std::stoi(state);
 }
 
 long StandIn::Count(const char* exported) const {

@@ -28,6 +28,7 @@ class StandIn {
     long Count(const char* exported) const;
 
     std::wstring logPath_;
+    std::wstring statePath_;
     HMODULE module_ = nullptr;  // keeps the stand-in's counts alive when COM unloads it
     long misusesBefore_ = 0;
 };
