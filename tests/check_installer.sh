@@ -39,6 +39,14 @@ trap clean EXIT
 run net start schedule >/dev/null 2>&1
 clean
 
+check "installer asks for administrator rights" grep -q 'level="requireAdministrator"' \
+    <(wrestool -x --raw -t24 -n1 "$setup")
+check "installer names Orvane in its version information" grep -qa 'CompanyName.*Orvane' \
+    <(wrestool -x --raw -t16 -n1 "$setup" | tr -d '\0')
+icon_sizes() { wrestool -l -t3 "$1" | grep -o 'size=[0-9]*' | sort; }
+check "installer shows the program's icon" test "$(icon_sizes "$setup")" = \
+    "$(icon_sizes "$(dirname "$setup")/bin/light.exe")"
+
 # Refused before anything changes.
 for option in /BRIGHTNESS=abc /BRIGHTNESS=101 /BRIGHTNESS=-1 '/D=C:\Users\Public\Light'; do
     run "$setup" /S "$option"
