@@ -4,14 +4,17 @@
 # entry), the installed light.exe run as the task runs it, a reinstall over it, and a silent
 # uninstall that leaves only the remembered brightness. Wine's Task Scheduler keeps no triggers,
 # principal or command of a definition it registers, so those are read from the definition
-# the installer registered, which it keeps beside light.exe.
+# the installer registered, which it keeps beside light.exe. The first installation goes into
+# a folder of its own choice inside Program Files, so that every path must follow it; cmd hands
+# /D= over unquoted, as the installer requires.
 # Usage: check_installer.sh <build folder> <installer>
 set -uo pipefail
 . "$(dirname "$0")/support/check.sh"
 wine_run=$1/wine-run
 setup=$2
 drive=$1/wineprefix/drive_c
-folder="$drive/Program Files/Light"
+target='C:\Program Files\Orvane Light'
+folder="$drive/Program Files/Orvane Light"
 task="$drive/windows/system32/tasks/Light brightness"
 apps='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Light'
 settings='HKLM\SOFTWARE\Orvane\CalvexLighting'
@@ -29,8 +32,8 @@ installed() { [ -e "$folder" ] || [ -e "$task" ] || [ -n "$(value "$apps" Displa
 nothing_installed() { ! installed; }
 # The prefix as this check found it, whatever happens: no installation, no remembered value.
 clean() {
-    [ -f "$folder/uninstall.exe" ] && run "$folder/uninstall.exe" /S "_?=C:\\Program Files\\Light"
-    rm -rf "$folder" "$firmware"
+    [ -f "$folder/uninstall.exe" ] && run "$folder/uninstall.exe" /S "_?=$target"
+    rm -rf "$folder" "$drive/Program Files/Light" "$firmware"
     run schtasks /delete /tn "Light brightness" /f
     run reg delete "$apps" /f /reg:64
     run reg delete "$settings" /f /reg:64
@@ -55,7 +58,7 @@ for option in /BRIGHTNESS=abc /BRIGHTNESS=101 /BRIGHTNESS=-1 '/D=C:\Users\Public
 done
 check "refusals remember no brightness" test -z "$(stored)"
 
-run "$setup" /S /BRIGHTNESS=40
+run cmd /c "$(run winepath -w "$setup") /S /BRIGHTNESS=40 /D=$target"
 check "silent install with /BRIGHTNESS=40: exit code, remembered, firmware" \
     test "$?/$(stored)/$(cat "$firmware")" = 0/0x28/40
 for file in light.exe README.txt LICENSE.txt light-task.xml uninstall.exe; do
@@ -66,7 +69,8 @@ check "registers the task" grep -qa 'light.exe again at logon' <(tr -d '\0' <"$t
 definition=$(iconv -f UTF-16 -t UTF-8 "$folder/light-task.xml" | tr -d '\r')
 has() { grep -qE "$1" <<<"$definition"; }
 lacks() { ! has "$1"; }
-check "runs the installed light.exe" has '^ *<Command>"C:\\Program Files\\Light\\light.exe"</Command>$'
+command=$(sed -n 's/^ *<Command>"\(.*\)"<\/Command>$/\1/p' <<<"$definition")
+check "runs the installed light.exe" test "$command" = "$target\\light.exe"
 check "runs it without arguments" lacks '<Arguments>'
 check "runs as SYSTEM" has '^ *<UserId>S-1-5-18</UserId>$'
 check "runs with the highest run level" has '^ *<RunLevel>HighestAvailable</RunLevel>$'
@@ -83,12 +87,13 @@ for name in DisplayName DisplayVersion Publisher DisplayIcon InstallLocation Uni
     QuietUninstallString NoModify NoRepair EstimatedSize; do
     entry+="$name=$(value "$apps" "$name");"
 done
-check "Apps entry" grep -qxE \
-    'DisplayName=Light;DisplayVersion=[0-9]+\.[0-9]+\.[0-9]+;Publisher=Orvane;DisplayIcon=C:\\Program Files\\Light\\light.exe,0;InstallLocation=C:\\Program Files\\Light;UninstallString="C:\\Program Files\\Light\\uninstall.exe";QuietUninstallString="C:\\Program Files\\Light\\uninstall.exe" /S;NoModify=0x1;NoRepair=0x1;EstimatedSize=0x[0-9a-f]{3,};' \
-    <<<"$entry"
+at=${target//\\//}  # slashes for backslashes, on both sides, to keep the pattern readable
+check "Apps entry" grep -qxE "DisplayName=Light;DisplayVersion=[0-9.]+;Publisher=Orvane;\
+DisplayIcon=$at/light.exe,0;InstallLocation=$at;UninstallString=\"$at/uninstall.exe\";\
+QuietUninstallString=\"$at/uninstall.exe\" /S;NoModify=0x1;NoRepair=0x1;EstimatedSize=0x[0-9a-f]{3,};" \
+    <<<"${entry//\\//}"
 
 : >"$firmware"
-command=$(sed -n 's/^ *<Command>"\(.*\)"<\/Command>$/\1/p' <<<"$definition")
 run "$command"
 check "the task's command sets the remembered brightness" test "$?/$(cat "$firmware")" = 0/40
 
@@ -99,6 +104,7 @@ check "install succeeds when the firmware refuses /BRIGHTNESS, and remembers it"
 run "$setup" /S
 check "reinstall keeps the remembered brightness and leaves the firmware alone" \
     test "$?/$(stored)/$(cat "$firmware")" = 0/0x46/40
+check "reinstall goes where the installed copy is" test "$(value "$apps" InstallLocation)" = "$target"
 check "one task" test "$(ls "$(dirname "$task")" | grep -c '^Light')" = 1
 check "one Apps entry" test "$(run reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /reg:64 | grep -ci 'Uninstall\\Light')" = 1
 
