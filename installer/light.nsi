@@ -113,15 +113,32 @@ Function RegisterTask
     ${Loop}
     FileClose $0
     FileClose $1
-    nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /create /tn "${TASK_NAME}" /xml "$INSTDIR\light-task.xml" /f'
-    Pop $0
+    ; The Task Scheduler service may still be starting, as during a deployment right after boot.
+    ${For} $3 1 3
+        nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /create /tn "${TASK_NAME}" /xml "$INSTDIR\light-task.xml" /f'
+        Pop $0
+        ${IfThen} $0 == 0 ${|} ${ExitFor} ${|}
+        Sleep 1000
+    ${Next}
     ${If} $0 != 0
         Abort "Could not register the scheduled task '${TASK_NAME}' (schtasks: $0)."
     ${EndIf}
 FunctionEnd
 
+; An upgrade may meet light.exe still running from the task, which takes well under a second:
+; wait for it rather than fail to replace it.
+Function WaitForLightExe
+    ${For} $0 1 20
+        ClearErrors
+        Delete "$INSTDIR\light.exe"
+        ${IfNotThen} ${FileExists} "$INSTDIR\light.exe" ${|} ${ExitFor} ${|}
+        Sleep 250
+    ${Next}
+FunctionEnd
+
 Section "Light"
     SetOutPath "$INSTDIR"
+    Call WaitForLightExe
     File "/oname=light.exe" "${EXE}"
     File "/oname=README.txt" "${GUIDE}"
     File "/oname=LICENSE.txt" "${LICENSE}"

@@ -59,8 +59,9 @@ done
 check "refusals remember no brightness" test -z "$(stored)"
 
 run cmd /c "$(run winepath -w "$setup") /S /BRIGHTNESS=40 /D=$target"
-check "silent install with /BRIGHTNESS=40: exit code, remembered, firmware" \
-    test "$?/$(stored)/$(cat "$firmware")" = 0/0x28/40
+outcome="$?/$(stored)/$(cat "$firmware")"
+check "silent install with /BRIGHTNESS=40: exit code, remembered, firmware: $outcome" \
+    test "$outcome" = 0/0x28/40
 for file in light.exe README.txt LICENSE.txt light-task.xml uninstall.exe; do
     check "installs $file" test -f "$folder/$file"
 done
@@ -99,11 +100,13 @@ check "the task's command sets the remembered brightness" test "$?/$(cat "$firmw
 
 # An upgrade with a firmware that refuses the new brightness still installs, and remembers it.
 LIGHT_STANDIN_FAULTS=exec-fail:5 run "$setup" /S /BRIGHTNESS=70
-check "install succeeds when the firmware refuses /BRIGHTNESS, and remembers it" \
-    test "$?/$(stored)" = 0/0x46
+outcome="$?/$(stored)"
+check "install succeeds when the firmware refuses /BRIGHTNESS, and remembers it: $outcome" \
+    test "$outcome" = 0/0x46
 run "$setup" /S
-check "reinstall keeps the remembered brightness and leaves the firmware alone" \
-    test "$?/$(stored)/$(cat "$firmware")" = 0/0x46/40
+outcome="$?/$(stored)/$(cat "$firmware")"
+check "reinstall keeps the remembered brightness and leaves the firmware alone: $outcome" \
+    test "$outcome" = 0/0x46/40
 check "reinstall goes where the installed copy is" test "$(value "$apps" InstallLocation)" = "$target"
 check "one task" test "$(ls "$(dirname "$task")" | grep -c '^Light')" = 1
 check "one Apps entry" test "$(run reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /reg:64 | grep -ci 'Uninstall\\Light')" = 1
