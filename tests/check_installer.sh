@@ -107,7 +107,8 @@ run "$setup" /S
 outcome="$?/$(stored)/$(cat "$firmware")"
 check "reinstall keeps the remembered brightness and leaves the firmware alone: $outcome" \
     test "$outcome" = 0/0x46/40
-check "reinstall goes where the installed copy is" test "$(value "$apps" InstallLocation)" = "$target"
+location=$(value "$apps" InstallLocation)
+check "reinstall goes where the installed copy is: $location" test "$location" = "$target"
 check "one task" test "$(ls "$(dirname "$task")" | grep -c '^Light')" = 1
 check "one Apps entry" test "$(run reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /reg:64 | grep -ci 'Uninstall\\Light')" = 1
 
