@@ -32,7 +32,9 @@ installed() { [ -e "$folder" ] || [ -e "$task" ] || [ -n "$(value "$apps" Displa
 nothing_installed() { ! installed; }
 # The prefix as this check found it, whatever happens: no installation, no remembered value.
 clean() {
-    [ -f "$folder/uninstall.exe" ] && run "$folder/uninstall.exe" /S "_?=$target"
+    # _?= runs the uninstaller in place and waits for it; like /D= it must reach it unquoted,
+    # so the folder is left to word splitting.
+    [ -f "$folder/uninstall.exe" ] && run "$folder/uninstall.exe" /S _?=$target
     rm -rf "$folder" "$drive/Program Files/Light" "$firmware"
     run schtasks /delete /tn "Light brightness" /f
     run reg delete "$apps" /f /reg:64
