@@ -8,7 +8,10 @@ int wmain(int argc, wchar_t** argv) {
     const HANDLE single = CreateMutexW(nullptr, FALSE, L"LightDesktopHolder");
     const bool alreadyHeld = GetLastError() == ERROR_ALREADY_EXISTS;
     // Starts the desktop if it is not there yet and makes this process one of its users.
-    if (!alreadyHeld && GetDesktopWindow() == nullptr) return 1;
+    if (!alreadyHeld && GetDesktopWindow() == nullptr) {
+        CloseHandle(single);
+        return 1;
+    }
     // Tell whoever started the holder that the desktop is up: create the file it named.
     if (argc > 1) {
         const HANDLE ready = CreateFileW(argv[1], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
