@@ -14,6 +14,7 @@ struct Command {
     const wchar_t* label;
     std::wstring program;
     std::wstring arguments;
+    DWORD expectedExitCode;
     std::vector<double> milliseconds;
 };
 
@@ -43,7 +44,7 @@ double TimeOnce(const Command& command) {
     GetExitCodeProcess(process.hProcess, &exitCode);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
-    if (exitCode != 0) return -1;
+    if (exitCode != command.expectedExitCode) return -1;
     return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
            static_cast<double>(frequency.QuadPart);
 }
@@ -59,10 +60,12 @@ double Median(std::vector<double> values) {
 int wmain(int argc, wchar_t** argv) {
     const int rounds = argc > 1 ? std::max(1, _wtoi(argv[1])) : 30;
     std::vector<Command> commands = {
-        {L"do-nothing program", Sibling(L"noop.exe"), L"", {}},
-        {L"WMI floor", Sibling(L"wmi_floor.exe"), L"", {}},
-        {L"light 50", Sibling(L"light.exe"), L"50", {}},
-        {L"light (restore)", Sibling(L"light.exe"), L"", {}},
+        {L"do-nothing program", Sibling(L"noop.exe"), L"", 0, {}},
+        {L"WMI floor", Sibling(L"wmi_floor.exe"), L"", 0, {}},
+        {L"light 50", Sibling(L"light.exe"), L"50", 0, {}},
+        {L"light (restore)", Sibling(L"light.exe"), L"", 0, {}},
+        // Two arguments: the usage text and nothing else, no registry or WMI.
+        {L"light 1 2 (usage)", Sibling(L"light.exe"), L"1 2", 1, {}},
     };
     // One warm-up round, then the measured ones, the commands taken in turn.
     for (int round = -1; round < rounds; ++round) {

@@ -126,6 +126,8 @@ HRESULT Services::ExecMethod(const BSTR path, const BSTR method, LONG flags, IWb
             line.Add(L"error", L"crashed").Write();
             TerminateProcess(GetCurrentProcess(), STATUS_ACCESS_VIOLATION);
         }
+        // The provider never answers: only whoever started the program can end it.
+        if (HasFault(L"exec-hang:" + commandType)) Sleep(INFINITE);
         if (HasFault(L"exec-fail:" + commandType)) {
             status = WbemError(WBEM_E_FAILED);
         } else {

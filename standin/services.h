@@ -1,6 +1,7 @@
 #pragma once
 
 #include "standin/com_object.h"
+#include "standin/environment.h"
 
 // The root\wmi namespace as the firmware's provider presents it. Also answers IClientSecurity,
 // so that CoSetProxyBlanket succeeds on it as on real WMI.
@@ -28,6 +29,7 @@ class Services final : public ComObject<IWbemServices>, public IClientSecurity {
                                          OLECHAR* principal, DWORD level, DWORD impersonation,
                                          void* identity, DWORD capabilities) override {
         if (Dead()) return NoteMisuse(L"SetBlanket");
+        if (HasFault(L"blanket-fail")) return E_ACCESSDENIED;
         const bool expected =
             proxy == static_cast<IWbemServices*>(this) && authentication == RPC_C_AUTHN_WINNT &&
             authorization == RPC_C_AUTHZ_NONE && principal == nullptr &&

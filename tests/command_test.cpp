@@ -59,6 +59,9 @@ TEST_P(CommandTest, ExitCodeOutputStoreAndFirmware) {
     EXPECT_EQ(run.output, command.output);
     EXPECT_EQ(run.errors, "");
     EXPECT_EQ(RawBrightness(), command.after);
+    if (command.after) {
+        EXPECT_TRUE(SettingsKeyIsPersistent()) << "gone after a restart";
+    }
     EXPECT_EQ(standIn.FirmwareBrightness(), command.firmware);
     // Refused before the apply: the firmware is never touched.
     if (run.exitCode != 0 && run.exitCode != 3 && run.exitCode != kCrashed) {

@@ -83,7 +83,8 @@ INSTANTIATE_TEST_SUITE_P(Requests, ApplyTest, testing::Values(
     ApplyCase{"BrightnessFillFails", L"put-fail:orvBData@5", 40, false, {3}},
     ApplyCase{"FirmwareClassMissing", L"missing-class:orvBIntM", 40, false, {}},
     ApplyCase{"RequestClassMissing", L"missing-class:orvBDataIn", 40, false, {}},
-    ApplyCase{"ConnectFails", L"connect-fail", 40, false, {}}),
+    ApplyCase{"ConnectFails", L"connect-fail", 40, false, {}},
+    ApplyCase{"ProxyBlanketRefused", L"blanket-fail", 40, false, {}}),
     [](const testing::TestParamInfo<ApplyCase>& info) { return std::string(info.param.name); });
 // clang-format on
 

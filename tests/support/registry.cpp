@@ -1,5 +1,7 @@
 #include "tests/support/registry.h"
 
+#include <string>
+
 namespace {
 
 constexpr wchar_t kSettingsKey[] = L"SOFTWARE\\Orvane\\CalvexLighting";
@@ -40,4 +42,17 @@ std::optional<RawValue> RawBrightness() {
     }
     value.data.resize(size);
     return value;
+}
+
+// A volatile key is gone after a restart, and the system refuses it a persistent sub-key.
+bool SettingsKeyIsPersistent() {
+    const std::wstring probe = std::wstring(kSettingsKey) + L"\\persistence-probe";
+    HKEY key = nullptr;
+    const LSTATUS status =
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, probe.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key, nullptr);
+    if (status != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, probe.c_str(), KEY_WOW64_64KEY, 0);
+    return true;
 }

@@ -17,3 +17,5 @@ RawValue Dword(DWORD value);
 bool DeleteSettingsKey();
 bool PutRawBrightness(const RawValue& value);
 std::optional<RawValue> RawBrightness();
+// The settings key survives a restart: it is not volatile.
+bool SettingsKeyIsPersistent();
