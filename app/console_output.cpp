@@ -1,79 +1,67 @@
 #include "app/console_output.h"
 
+#include <windows.h>
+
 #include <algorithm>
 #include <string>
 
 namespace {
 
-bool WriteAll(HANDLE output, const char* bytes, size_t size) {
-    while (size > 0) {
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 20));
+// Console hosts before Windows 8 refuse a single write much longer than this.
+constexpr std::size_t kConsoleChunk = 8192;
+
+bool WriteToConsole(HANDLE console, std::wstring_view text) {
+    while (!text.empty()) {
+        const DWORD chunk = static_cast<DWORD>(ConsoleChunkLength(text, kConsoleChunk));
         DWORD written = 0;
-        if (!WriteFile(output, bytes, chunk, &written, nullptr) || written == 0) return false;
-        bytes += written;
-        size -= written;
+        if (!WriteConsoleW(console, text.data(), chunk, &written, nullptr) || written == 0) {
+            return false;
+        }
+        text.remove_prefix(std::min<std::size_t>(written, text.size()));
+    }
+    return true;
+}
+
+// A redirected Windows console program ends its lines with CR LF.
+bool WriteAsUtf8(HANDLE output, std::wstring_view text) {
+    std::wstring lines;
+    lines.reserve(text.size() + 8);
+    for (const wchar_t character : text) {
+        if (character == L'\n') lines.push_back(L'\r');
+        lines.push_back(character);
+    }
+    const int wideLength = static_cast<int>(lines.size());
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, lines.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return false;
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, lines.data(), wideLength, bytes.data(), size, nullptr, nullptr);
+    const char* next = bytes.data();
+    std::size_t remaining = bytes.size();
+    while (remaining > 0) {
+        DWORD written = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(remaining, 1u << 20));
+        if (!WriteFile(output, next, chunk, &written, nullptr) || written == 0) return false;
+        next += written;
+        remaining -= written;
     }
     return true;
 }
 
 }  // namespace
 
-ConsoleStreamBuf::ConsoleStreamBuf(HANDLE output) : output_(output), isConsole_(false) {
+std::size_t ConsoleChunkLength(std::wstring_view text, std::size_t limit) {
+    std::size_t length = std::min(text.size(), limit);
+    if (length > 1 && length < text.size() && IS_HIGH_SURROGATE(text[length - 1]) &&
+        IS_LOW_SURROGATE(text[length])) {
+        --length;
+    }
+    return length;
+}
+
+bool WriteStandardOutput(std::wstring_view text) {
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (output == nullptr || output == INVALID_HANDLE_VALUE) return true;
     DWORD mode = 0;
-    isConsole_ = output_ != nullptr && output_ != INVALID_HANDLE_VALUE &&
-                 GetConsoleMode(output_, &mode) != 0;
-}
-
-ConsoleStreamBuf::~ConsoleStreamBuf() {
-    sync();
-}
-
-ConsoleStreamBuf::int_type ConsoleStreamBuf::overflow(int_type character) {
-    if (traits_type::eq_int_type(character, traits_type::eof())) return traits_type::not_eof(0);
-    pending_.push_back(traits_type::to_char_type(character));
-    return character;
-}
-
-std::streamsize ConsoleStreamBuf::xsputn(const wchar_t* text, std::streamsize count) {
-    pending_.append(text, static_cast<size_t>(count));
-    return count;
-}
-
-int ConsoleStreamBuf::sync() {
-    if (pending_.empty()) return 0;
-    // No standard output at all (a detached process) is not an error worth failing over.
-    const bool written = output_ == nullptr || output_ == INVALID_HANDLE_VALUE ||
-                         (isConsole_ ? WriteToConsole() : WriteAsUtf8());
-    pending_.clear();
-    return written ? 0 : -1;
-}
-
-bool ConsoleStreamBuf::WriteToConsole() const {
-    const wchar_t* text = pending_.data();
-    size_t remaining = pending_.size();
-    while (remaining > 0) {
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(remaining, 8192));
-        DWORD written = 0;
-        if (!WriteConsoleW(output_, text, chunk, &written, nullptr) || written == 0) return false;
-        text += written;
-        remaining -= written;
-    }
-    return true;
-}
-
-bool ConsoleStreamBuf::WriteAsUtf8() const {
-    // A redirected Windows console program ends its lines with CR LF.
-    std::wstring text;
-    text.reserve(pending_.size() + 8);
-    for (const wchar_t character : pending_) {
-        if (character == L'\n') text.push_back(L'\r');
-        text.push_back(character);
-    }
-    const int wideLength = static_cast<int>(text.size());
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), wideLength, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return false;
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), wideLength, bytes.data(), size, nullptr, nullptr);
-    return WriteAll(output_, bytes.data(), bytes.size());
+    return GetConsoleMode(output, &mode) ? WriteToConsole(output, text) : WriteAsUtf8(output, text);
 }

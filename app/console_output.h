@@ -1,31 +1,14 @@
 #pragma once
 
-#include <windows.h>
+#include <cstddef>
+#include <string_view>
 
-#include <streambuf>
-#include <string>
+// Writes text to standard output so that the user reads it intact: UTF-16 through WriteConsoleW
+// on a console, UTF-8 with CR LF line ends when standard output is a pipe or a file. A process
+// without standard output (detached, or closed by its parent) writes nothing and that is fine.
+// Returns false only when an existing output refused the text.
+bool WriteStandardOutput(std::wstring_view text);
 
-// Stream buffer for std::wcout that gets wide text to the user intact: UTF-16 through
-// WriteConsoleW on a real console, UTF-8 with CR LF line ends when output is a pipe or a file.
-// Text is held until the stream is flushed (std::endl) or the buffer is destroyed.
-class ConsoleStreamBuf final : public std::wstreambuf {
-  public:
-    explicit ConsoleStreamBuf(HANDLE output);
-    ~ConsoleStreamBuf() override;
-
-    ConsoleStreamBuf(const ConsoleStreamBuf&) = delete;
-    ConsoleStreamBuf& operator=(const ConsoleStreamBuf&) = delete;
-
-  protected:
-    int_type overflow(int_type character) override;
-    std::streamsize xsputn(const wchar_t* text, std::streamsize count) override;
-    int sync() override;
-
-  private:
-    bool WriteToConsole() const;
-    bool WriteAsUtf8() const;
-
-    HANDLE output_;
-    bool isConsole_;
-    std::wstring pending_;
-};
+// How many code units of `text` one console write may take: at most `limit`, and never the high
+// half of a surrogate pair without its low half.
+std::size_t ConsoleChunkLength(std::wstring_view text, std::size_t limit);

@@ -3,9 +3,9 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <iostream>
-#include <sstream>
 
+#include "app/argument.h"
+#include "app/console_output.h"
 #include "firmware/apply_brightness.h"
 #include "settings/brightness_store.h"
 
@@ -13,6 +13,11 @@ namespace {
 
 // Set once at start, read by the not-elevated message and the usage text.
 std::wstring programName;
+
+// Every line is written whole, with its newline, as soon as it is complete.
+void WriteLine(std::wstring_view text) {
+    WriteStandardOutput(std::wstring(text) + L"\n");
+}
 
 ExitCode ApplyResult(std::uint8_t brightness) {
     return ApplyBrightness(brightness) ? ExitOk : ExitApplyFailed;
@@ -38,28 +43,25 @@ bool IsProcessElevated() {
 }
 
 void PrintUsage() {
-    std::wcout << "USAGE" << std::endl;
-    std::wcout << std::endl;
-    std::wcout << programName << " [<brightness>]" << std::endl;
-    std::wcout << "\tIf no argument is given, the last used brightness will be set again."
-               << std::endl;
-    std::wcout << std::endl;
+    WriteLine(L"USAGE");
+    WriteLine(L"");
+    WriteLine(programName + L" [<brightness>]");
+    WriteLine(L"\tIf no argument is given, the last used brightness will be set again.");
+    WriteLine(L"");
 }
 
 ExitCode RunSetCommand(const std::wstring& argument) {
-    std::wistringstream stream(argument);
-    std::uint32_t value = 0;
-    stream >> value;
-    // Running out of input after the digits is fine; no digits or an overflow is not.
-    if (stream.fail() || stream.bad()) {
+    // Anything after the digits is ignored; no digits or an overflow is no number.
+    const std::optional<std::uint32_t> value = ReadUnsignedArgument(argument);
+    if (!value) {
         PrintUsage();
         return ExitBadArgument;
     }
-    if (value > kMaxBrightness) {
-        std::wcout << "Brigtness must be between 0 and 100, inclusive." << std::endl;
+    if (*value > kMaxBrightness) {
+        WriteLine(L"Brigtness must be between 0 and 100, inclusive.");
         return ExitBadArgument;
     }
-    const auto brightness = static_cast<std::uint8_t>(value);
+    const auto brightness = static_cast<std::uint8_t>(*value);
     // Stored before it is applied, so a failed apply still leaves the value for the next restore.
     // A failed write is deliberately silent: the apply is what the caller asked for.
     WriteStoredBrightness(brightness);
@@ -69,7 +71,7 @@ ExitCode RunSetCommand(const std::wstring& argument) {
 ExitCode RunRestoreCommand() {
     std::uint8_t brightness = 0;
     if (!ReadStoredBrightness(brightness)) {
-        std::wcout << "Could not retrieve last used value." << std::endl;
+        WriteLine(L"Could not retrieve last used value.");
         return ExitNoStoredValue;
     }
     // A hand-edited value above the range is applied as 100 but left as it is in the store.
@@ -83,8 +85,8 @@ ExitCode RunEntry(int argc, const wchar_t* const* argv) {
 
     // The gate comes before anything else, so a limited process never even prints usage.
     if (!IsProcessElevated()) {
-        std::wcout << "\n"
-                   << programName << " must be run with administrator privileges." << std::endl;
+        WriteLine(L"");
+        WriteLine(programName + L" must be run with administrator privileges.");
         return ExitNotElevated;
     }
     switch (argc) {

@@ -2,9 +2,7 @@
 // code, the exact bytes it prints, the value it leaves stored and what the firmware was given.
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <optional>
-#include <sstream>
 
 #include "app/front_end.h"
 #include "tests/support/light_run.h"
@@ -127,15 +125,10 @@ TEST(ArgumentVector, MissingVectorOrPathPrintsUsageWithEmptyName) {
     const std::pair<int, const wchar_t* const*> vectors[] = {
         {0, nullptr}, {2, nullptr}, {3, nullPath}};
     for (const auto& [argc, argv] : vectors) {
-        std::wostringstream console;
-        std::wstreambuf* const previous = std::wcout.rdbuf(console.rdbuf());
-        const ExitCode code = RunEntry(argc, argv);
-        std::wcout.rdbuf(previous);
+        ExitCode code = ExitOk;
+        const std::string output = CaptureStandardOutput([&] { code = RunEntry(argc, argv); });
         EXPECT_EQ(code, ExitWrongArgumentCount) << argc;
-        EXPECT_EQ(console.str(),
-                  L"USAGE\n\n [<brightness>]\n\tIf no argument is given, the last "
-                  L"used brightness will be set again.\n\n")
-            << argc;
+        EXPECT_EQ(output, Usage("")) << argc;
     }
 }
 

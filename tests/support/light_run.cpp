@@ -37,6 +37,19 @@ std::string ReadAvailable(HANDLE pipe) {
 
 }  // namespace
 
+std::string CaptureStandardOutput(const std::function<void()>& write) {
+    HANDLE read = nullptr, written = nullptr;
+    if (!CreatePipe(&read, &written, nullptr, 1 << 20)) return "(no pipe)";
+    const HANDLE previous = GetStdHandle(STD_OUTPUT_HANDLE);
+    SetStdHandle(STD_OUTPUT_HANDLE, written);
+    write();
+    SetStdHandle(STD_OUTPUT_HANDLE, previous);
+    CloseHandle(written);
+    std::string bytes = ReadAvailable(read);
+    CloseHandle(read);
+    return bytes;
+}
+
 std::wstring SiblingPath(const std::wstring& fileName) {
     wchar_t module[MAX_PATH * 2] = {};
     const std::wstring path(module, GetModuleFileNameW(nullptr, module, MAX_PATH * 2));
@@ -57,7 +70,7 @@ LightRun RunLight(const LightInvocation& invocation) {
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = outWrite;
+    startup.hStdOutput = invocation.output ? invocation.output : outWrite;
     startup.hStdError = errWrite;
     PROCESS_INFORMATION process{};
     HANDLE token = invocation.limited ? LimitedToken() : nullptr;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,10 +19,15 @@ struct LightInvocation {
     std::wstring invocationPath = L"light.exe";
     // Start it with the limited token linked to this (elevated) process's token.
     bool limited = false;
+    // Standard output: this inheritable handle (a console screen buffer, say) instead of a pipe.
+    HANDLE output = nullptr;
 };
 
 // Runs light.exe to its end. A run that hangs is killed and fails the test.
 LightRun RunLight(const LightInvocation& invocation);
+
+// What `write` sends to this process's standard output, as bytes.
+std::string CaptureStandardOutput(const std::function<void()>& write);
 
 // A file next to the running test program.
 std::wstring SiblingPath(const std::wstring& fileName);

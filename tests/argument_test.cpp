@@ -1,0 +1,107 @@
+// The argument reader against the formatted stream extraction it stands in for, over a generated
+// corpus: any disagreement would change which arguments the command accepts, and as what.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/argument.h"
+
+namespace {
+
+std::optional<std::uint32_t> ReadByStream(const std::wstring& text) {
+    std::wistringstream stream(text);
+    std::uint32_t value = 0;
+    stream >> value;
+    if (stream.fail() || stream.bad()) return std::nullopt;
+    return value;
+}
+
+std::vector<std::wstring> Corpus() {
+    // clang-format off
+    std::vector<std::wstring> corpus = {
+        L"", L"+", L"-", L"--1", L"+-1", L"-+1", L"- 1", L"+ 1", L"-0", L"+0", L"0x10", L"0X1f",
+        L"1e3", L"1.5", L"1,000", std::wstring(100000, L' ') + L"5", std::wstring(100000, L'7'),
+        L"1" + std::wstring(5000, L'0'), std::wstring(5000, L'0') + L"42"};
+    // clang-format on
+    // Every length up to 11 digits, from fixed and random digits, with and without a sign or
+    // leading zeros.
+    std::minstd_rand random(20261207);
+    for (size_t digits = 1; digits <= 11; ++digits) {
+        for (const wchar_t fixed : {L'0', L'1', L'9'}) {
+            corpus.push_back(std::wstring(digits, fixed));
+        }
+        for (int sample = 0; sample < 20; ++sample) {
+            std::wstring number;
+            for (size_t index = 0; index < digits; ++index) {
+                number.push_back(static_cast<wchar_t>(L'0' + random() % 10));
+            }
+            corpus.push_back(number);
+        }
+    }
+    // Both sides of 2^32.
+    for (const wchar_t* number :
+         {L"429496729", L"4294967294", L"4294967295", L"4294967296", L"4294967297", L"4294967299",
+          L"42949672950", L"18446744073709551616"}) {
+        corpus.push_back(number);
+    }
+    const size_t plain = corpus.size();
+    for (size_t index = 0; index < plain; ++index) {
+        for (const wchar_t* prefix : {L"+", L"-", L"00", L" \t-"}) {
+            corpus.push_back(prefix + corpus[index]);
+        }
+    }
+    // Every code unit of the Basic Multilingual Plane, white space and digit look-alikes among
+    // them, in front of the digits, after them and between the sign and the digits.
+    for (unsigned unit = 0; unit <= 0xFFFF; ++unit) {
+        const std::wstring character(1, static_cast<wchar_t>(unit));
+        corpus.push_back(character + L"12");
+        corpus.push_back(L"12" + character + L"3");
+        corpus.push_back(L"-" + character + L"4");
+    }
+    return corpus;
+}
+
+std::string Escaped(const std::wstring& text) {
+    std::ostringstream out;
+    const size_t shown = std::min<size_t>(text.size(), 24);
+    for (size_t index = 0; index < shown; ++index) {
+        const auto unit = static_cast<unsigned>(text[index]);
+        if (unit >= 0x20 && unit < 0x7F) {
+            out << static_cast<char>(unit);
+        } else {
+            out << "\\u" << std::hex << unit << std::dec;
+        }
+    }
+    if (shown < text.size()) out << "... (" << text.size() << " units)";
+    return out.str();
+}
+
+std::string Shown(const std::optional<std::uint32_t>& value) {
+    return value ? std::to_string(*value) : "no number";
+}
+
+TEST(ArgumentReader, ReadsEveryArgumentAsStreamExtractionDoes) {
+    int disagreements = 0;
+    int accepted = 0;
+    const std::vector<std::wstring> corpus = Corpus();
+    for (const std::wstring& text : corpus) {
+        const std::optional<std::uint32_t> expected = ReadByStream(text);
+        const std::optional<std::uint32_t> actual = ReadUnsignedArgument(text);
+        accepted += expected ? 1 : 0;
+        if (actual != expected && ++disagreements <= 20) {
+            ADD_FAILURE() << "\"" << Escaped(text) << "\": stream " << Shown(expected)
+                          << ", reader " << Shown(actual);
+        }
+    }
+    EXPECT_EQ(disagreements, 0) << "of " << corpus.size();
+    // A corpus that the stream rejects or accepts whole would prove nothing.
+    EXPECT_GT(accepted, 1000);
+    EXPECT_LT(accepted, static_cast<int>(corpus.size()) - 1000);
+}
+
+}  // namespace
