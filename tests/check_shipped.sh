@@ -3,6 +3,7 @@
 # definition, and in it a stripped 64-bit console program with ASLR and DEP that imports only
 # Windows' own DLLs and carries its icon, manifest and version information.
 # Usage: check_shipped.sh <build folder> <package name>
+# shellcheck disable=SC2317  # functions that only `check` calls
 set -uo pipefail
 build=$1
 package=$2
@@ -15,6 +16,8 @@ check "the ZIP holds light.exe, README.txt, LICENSE and light-task.xml" test \
     "$(cd "$unpacked" && find . -type f | sort | tr '\n' ' ')" = \
     "./$package/LICENSE ./$package/README.txt ./$package/light-task.xml ./$package/light.exe "
 exe=$unpacked/$package/light.exe
+check "its task definition is what the Task Scheduler's schema allows" xmllint --noout --schema \
+    "$(dirname "$0")/task_definition.xsd" "$unpacked/$package/light-task.xml"
 
 headers=$(x86_64-w64-mingw32-objdump -p "$exe")
 has() { grep -qE "$1" <<<"$headers"; }
@@ -23,7 +26,7 @@ check "console subsystem" has '^Subsystem\s+00000003'
 for flag in HIGH_ENTROPY_VA DYNAMIC_BASE NX_COMPAT 'symbols stripped'; do
     check "$flag" has "^\s+$flag$"
 done
-for dll in $(sed -n 's/^\s*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z'); do
+for dll in $(sed -n 's/^\s*DLL Name: //p' <<<"$headers" | tr '[:upper:]' '[:lower:]'); do
     check "imports $dll, which Windows lacks" \
         grep -qxE 'kernel32|advapi32|ole32|oleaut32|msvcrt|ucrtbase|api-ms-win-crt-.*' <<<"${dll%.dll}"
 done
