@@ -1,34 +1,63 @@
-; The Windows installer: light.exe, its guide and licence in Program Files\Light, the scheduled
-; task "Light brightness" that sets the remembered brightness again at logon and on wake, and an
-; Apps & features entry. CMake passes VERSION, OUTFILE, EXE, GUIDE, LICENSE, ICON and TASK.
+; The Windows installer: light.exe, its guide and licence in a folder of Program Files, the
+; scheduled task "Light brightness" that sets the remembered brightness again at logon and on
+; wake, the folder on the system PATH and an Apps & features entry. CMake passes VERSION,
+; OUTFILE, EXE, HELPER, GUIDE, LICENSE, ICON and TASK, and SIGN where a signing command exists.
 ;
-;   setup.exe [/S] [/BRIGHTNESS=<0..100>] [/D=<folder under Program Files>]
+;   setup.exe [/S] [/BRIGHTNESS=<0..100>] [/NOPATH] [/DOWNGRADE] [/D=<folder>]
 ;
-; Exit codes: 0 installed; 1 cancelled; 2 refused (an invalid /BRIGHTNESS, a folder outside
-; Program Files) or failed, with nothing installed when refused.
+; Exit codes: 0 installed; 1 cancelled; 2 refused, nothing changed (an invalid option or
+; folder); 3 refused, nothing changed (a newer version is installed and /DOWNGRADE not given);
+; 4 failed and undone (the earlier installation as it was, or nothing of this one).
 Unicode true
+; The official NSIS builds carry 32-bit stubs only; such an installer installs the same 64-bit
+; program, on 64-bit Windows only.
+!if /FileExists "${NSISDIR}\Stubs\lzma-amd64-unicode"
 Target amd64-unicode
+!define SYSTEM32 "$WINDIR\System32"
+!else
+Target x86-unicode
+!define SYSTEM32 "$WINDIR\Sysnative"
+!endif
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
+; A file that cannot be written fails the installation, which is then undone: never skipped.
+AllowSkipFiles off
+
+!ifdef SIGN
+!finalize '"${SIGN}" "%1"'
+!uninstfinalize '"${SIGN}" "%1"'
+!endif
+; How long /BRIGHTNESS= may take: the task's own limit.
+!ifndef LIGHT_RUN_LIMIT_MS
+!define LIGHT_RUN_LIMIT_MS 60000
+!endif
 
 !include FileFunc.nsh
 !include LogicLib.nsh
 !include StrFunc.nsh
+!include WordFunc.nsh
+!include x64.nsh
 ${StrRep}
 ${StrStr}
 
 !define TASK_NAME "Light brightness"
+; Where the Task Scheduler keeps each task's definition: a task is registered while its file is.
+!define TASK_FILE "${SYSTEM32}\Tasks\${TASK_NAME}"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Light"
 ; The path in the task definition that the installed light.exe replaces.
 !define TASK_DEFAULT_EXE "C:\Program Files\Light\light.exe"
+; Where an upgrade keeps the earlier files until the new ones are in place.
+!define BACKUP "previous-version"
+!define HELPER_EXE "$INSTDIR\setup-helper.exe"
+!define EXIT_REFUSED 2
+!define EXIT_NEWER_INSTALLED 3
+!define EXIT_FAILED 4
 
 Name "Light"
 OutFile "${OUTFILE}"
 Icon "${ICON}"
 UninstallIcon "${ICON}"
 InstallDir "$PROGRAMFILES64\Light"
-; An upgrade goes where the installed copy is.
-InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 ShowInstDetails show
 ShowUninstDetails show
 
@@ -47,142 +76,140 @@ UninstPage uninstConfirm
 UninstPage instfiles
 
 Var Brightness
+Var NoPath
+Var Downgrade
+; The installation this machine has, from its Apps entry.
+Var Recorded
+Var RecordedVersion
+Var RecordedQuietUninstall
+; What this run has changed so far, for undoing it.
+Var Upgrading
+Var FilesSetAside
+Var CreatedFolder
+Var TaskRegistered
+Var AppsEntryWritten
+; Why $INSTDIR is refused, or empty.
+Var FolderProblem
 
-; The task runs light.exe as SYSTEM at every logon and wake, so its folder must not be writable
-; by standard users: Program Files' own access list sees to that, a folder elsewhere may not.
-; Sets the error flag when $INSTDIR is not a folder inside Program Files.
-!macro CheckInstallFolder
-    ClearErrors
-    StrLen $0 "$PROGRAMFILES64\"
-    StrCpy $1 "$INSTDIR" $0
-    StrCpy $2 "$INSTDIR" "" $0
-    ${StrStr} $3 "$INSTDIR" ".."
-    ${If} $1 != "$PROGRAMFILES64\"
-    ${OrIf} $2 == ""
-    ${OrIf} $3 != ""
-        SetErrors
-    ${EndIf}
-!macroend
+!include "${__FILEDIR__}\install_steps.nsh"
+!include "${__FILEDIR__}\uninstall_steps.nsh"
 
 Function .onInit
     SetRegView 64
-    ${GetParameters} $0
+    ${IfNot} ${RunningX64}
+        MessageBox MB_ICONSTOP "Light runs on 64-bit Windows only." /SD IDOK
+        SetErrorLevel ${EXIT_REFUSED}
+        Quit
+    ${EndIf}
+    ${GetParameters} $R0
     ClearErrors
-    ${GetOptions} $0 "/BRIGHTNESS=" $Brightness
+    ${GetOptions} $R0 "/BRIGHTNESS=" $Brightness
     ${IfNot} ${Errors}
         ; Digits only, 0 to 100: what light.exe itself would accept as written.
-        IntOp $1 $Brightness + 0
-        ${If} "$1" != "$Brightness"
-        ${OrIf} $1 < 0
-        ${OrIf} $1 > 100
+        IntOp $R1 $Brightness + 0
+        ${If} "$R1" != "$Brightness"
+        ${OrIf} $R1 < 0
+        ${OrIf} $R1 > 100
             MessageBox MB_ICONSTOP "/BRIGHTNESS= takes a whole number from 0 to 100, not '$Brightness'." /SD IDOK
-            SetErrorLevel 2
+            SetErrorLevel ${EXIT_REFUSED}
             Quit
         ${EndIf}
     ${EndIf}
-    !insertmacro CheckInstallFolder
+    ClearErrors
+    ${GetOptions} $R0 "/NOPATH" $R1
+    ${IfNot} ${Errors}
+        StrCpy $NoPath 1
+    ${EndIf}
+    ClearErrors
+    ${GetOptions} $R0 "/DOWNGRADE" $R1
+    ${IfNot} ${Errors}
+        StrCpy $Downgrade 1
+    ${EndIf}
+
+    ReadRegStr $Recorded HKLM "${UNINSTALL_KEY}" "InstallLocation"
+    ReadRegStr $RecordedVersion HKLM "${UNINSTALL_KEY}" "DisplayVersion"
+    ReadRegStr $RecordedQuietUninstall HKLM "${UNINSTALL_KEY}" "QuietUninstallString"
+    ; Without /D= an upgrade goes where the installed copy is. NSIS cuts /D= off the command line
+    ; it hands the script, but not off the process's own.
+    System::Call 'kernel32::GetCommandLineW() t .R2'
+    ClearErrors
+    ${GetOptions} $R2 "/D=" $R1
     ${If} ${Errors}
+    ${AndIf} $Recorded != ""
+        StrCpy $INSTDIR $Recorded
+    ${EndIf}
+
+    ${If} $RecordedVersion != ""
+        ${VersionCompare} $RecordedVersion "${VERSION}" $R1
+        ${If} $R1 == 1
+        ${AndIf} $Downgrade != 1
+            MessageBox MB_ICONSTOP "Light $RecordedVersion is installed, newer than this Light ${VERSION}. To install this older version over it, run this installer with /DOWNGRADE." /SD IDOK
+            SetErrorLevel ${EXIT_NEWER_INSTALLED}
+            Quit
+        ${EndIf}
+    ${EndIf}
+    Call CheckInstallFolder
+    ${If} $FolderProblem != ""
     ${AndIf} ${Silent}
-        SetErrorLevel 2
+        SetErrorLevel ${EXIT_REFUSED}
         Quit
     ${EndIf}
 FunctionEnd
 
 Function .onVerifyInstDir
-    !insertmacro CheckInstallFolder
-    ${If} ${Errors}
+    Call CheckInstallFolder
+    ${If} $FolderProblem != ""
         Abort
     ${EndIf}
 FunctionEnd
 
-; Registers the task from its definition (UTF-16, as the Task Scheduler writes its own) with
-; this folder's light.exe, kept beside it as light-task.xml. /f replaces the task of an earlier
-; installation.
-Function RegisterTask
-    InitPluginsDir
-    File "/oname=$PLUGINSDIR\task-template.xml" "${TASK}"
-    FileOpen $0 "$PLUGINSDIR\task-template.xml" r
-    FileOpen $1 "$INSTDIR\light-task.xml" w
-    FileWriteWord $1 0xFEFF
-    ${Do}
-        ClearErrors
-        FileReadUTF16LE $0 $2
-        ${IfThen} ${Errors} ${|} ${ExitDo} ${|}
-        ${StrRep} $2 $2 "${TASK_DEFAULT_EXE}" "$INSTDIR\light.exe"
-        FileWriteUTF16LE $1 $2
-    ${Loop}
-    FileClose $0
-    FileClose $1
-    ; The Task Scheduler service may still be starting, as during a deployment right after boot.
-    ${For} $3 1 3
-        nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /create /tn "${TASK_NAME}" /xml "$INSTDIR\light-task.xml" /f'
-        Pop $0
-        ${IfThen} $0 == 0 ${|} ${ExitFor} ${|}
-        Sleep 1000
-    ${Next}
-    ${If} $0 != 0
-        Abort "Could not register the scheduled task '${TASK_NAME}' (schtasks: $0)."
-    ${EndIf}
-FunctionEnd
-
-; An upgrade may meet light.exe still running from the task, which takes well under a second:
-; wait for it rather than fail to replace it.
-Function WaitForLightExe
-    ${For} $0 1 20
-        ClearErrors
-        Delete "$INSTDIR\light.exe"
-        ${IfNotThen} ${FileExists} "$INSTDIR\light.exe" ${|} ${ExitFor} ${|}
-        Sleep 250
-    ${Next}
-FunctionEnd
-
 Section "Light"
+    InitPluginsDir
+    ${If} $Recorded != ""
+    ${AndIf} $INSTDIR != $Recorded
+        Call RemoveEarlierInstallation
+    ${EndIf}
+    ${If} $Recorded == ""
+        CreateDirectory "$INSTDIR"
+        StrCpy $CreatedFolder 1
+    ${Else}
+        StrCpy $Upgrading 1
+        Call EndRunningTask
+        Call SetEarlierFilesAside
+    ${EndIf}
+
     SetOutPath "$INSTDIR"
-    Call WaitForLightExe
     File "/oname=light.exe" "${EXE}"
     File "/oname=README.txt" "${GUIDE}"
     File "/oname=LICENSE.txt" "${LICENSE}"
+    File "/oname=setup-helper.exe" "${HELPER}"
+    ClearErrors
     WriteUninstaller "$INSTDIR\uninstall.exe"
-    Call RegisterTask
-
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Light"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Orvane"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\light.exe,0"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
-    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
-    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
-    ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
-    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
-
-    ; Remembered and handed to the firmware; a firmware that refuses it does not fail the
-    ; installation, since the task sets it again at the next logon or wake.
-    ${If} $Brightness != ""
-        nsExec::ExecToLog '"$INSTDIR\light.exe" $Brightness'
-        Pop $0
-        ${If} $0 == 0
-            DetailPrint "Brightness set to $Brightness."
-        ${Else}
-            DetailPrint "Brightness $Brightness remembered, but light.exe ended with exit code $0: see README.txt."
-        ${EndIf}
+    ${If} ${Errors}
+        Abort "Could not write $INSTDIR\uninstall.exe."
     ${EndIf}
+    Call WriteTaskDefinition
+    Call RegisterTask
+    Call WriteAppsEntry
+
+    ; From here on the installation is complete; what follows cannot undo it.
+    Call RemoveEarlierFiles
+    Call AddFolderToPath
+    Call SetBrightness
 SectionEnd
+
+; Any step that aborted: put back what was there, or take away what this run made.
+Function .onInstFailed
+    Call UndoInstallation
+    SetErrorLevel ${EXIT_FAILED}
+FunctionEnd
 
 Function un.onInit
     SetRegView 64
+    InitPluginsDir
 FunctionEnd
 
 ; The remembered brightness stays, for a later installation.
 Section "Uninstall"
-    nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /delete /tn "${TASK_NAME}" /f'
-    Pop $0
-    Delete "$INSTDIR\light.exe"
-    Delete "$INSTDIR\README.txt"
-    Delete "$INSTDIR\LICENSE.txt"
-    Delete "$INSTDIR\light-task.xml"
-    Delete "$INSTDIR\uninstall.exe"
-    RMDir "$INSTDIR"
-    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+    Call un.RemoveInstallation
 SectionEnd

@@ -1,47 +1,25 @@
 #!/usr/bin/env bash
-# The installer in the Wine prefix, as an administrator deploys it: refusals that leave nothing
-# behind, a silent install with /BRIGHTNESS (files, registered task, its definition, the Apps
-# entry), the installed light.exe run as the task runs it, a reinstall over it, and a silent
-# uninstall that leaves only the remembered brightness. Wine's Task Scheduler keeps no triggers,
-# principal or command of a definition it registers, so those are read from the definition
-# the installer registered, which it keeps beside light.exe. The first installation goes into
-# a folder of its own choice inside Program Files, so that every path must follow it; cmd hands
-# /D= over unquoted, as the installer requires.
-# Usage: check_installer.sh <build folder> <installer>
+# The installer in the Wine prefix, as administrators deploy it: refusals that change nothing;
+# failures that undo a first installation and leave an earlier one as it was; a silent install
+# into a folder whose name needs escaping in XML, with its task definition checked against the
+# Task Scheduler's schema and the folder on a long PATH; upgrades, a downgrade, a move to another
+# folder; and the silent uninstall, which returns only when all is gone and the PATH is as before.
+# Wine's Task Scheduler keeps no triggers, principal or command of a definition it registers, so
+# those are read from the definition the installer registered, which it keeps beside light.exe.
+# Usage: check_installer.sh <build folder> <installer> <older installer, 2 s /BRIGHTNESS limit>
+# shellcheck disable=SC2317  # functions that only `check` calls
 set -uo pipefail
-. "$(dirname "$0")/support/check.sh"
-wine_run=$1/wine-run
+here=$(dirname "$0")
+build=$1
 setup=$2
-drive=$1/wineprefix/drive_c
-target='C:\Program Files\Orvane Light'
-folder="$drive/Program Files/Orvane Light"
-task="$drive/windows/system32/tasks/Light brightness"
-apps='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Light'
-settings='HKLM\SOFTWARE\Orvane\CalvexLighting'
-# Every Windows program gets 30 s; one that hangs fails its check instead of the whole run.
-run() { timeout 30 "$wine_run" "$@"; }
+older=$3
+. "$here/support/check.sh"
+. "$here/support/installer.sh"
 firmware=$(mktemp)
-LIGHT_STANDIN_STATE=$(run winepath -w "$firmware")
+LIGHT_STANDIN_STATE=$(windows_path "$firmware")
 export LIGHT_STANDIN_STATE
-value() {  # registry key, value name: the data as `reg query` shows it
-    run reg query "$1" /v "$2" /reg:64 2>/dev/null | tr -d '\r' |
-        awk -v name="$2" '$1 == name { $1 = $2 = ""; sub(/^ +/, ""); print }'
-}
-stored() { value "$settings" Brightness; }
-installed() { [ -e "$folder" ] || [ -e "$task" ] || [ -n "$(value "$apps" DisplayName)" ]; }
-nothing_installed() { ! installed; }
-# The prefix as this check found it, whatever happens: no installation, no remembered value.
-clean() {
-    # _?= runs the uninstaller in place and waits for it; like /D= it must reach it unquoted,
-    # so the folder is left to word splitting.
-    [ -f "$folder/uninstall.exe" ] && run "$folder/uninstall.exe" /S _?=$target
-    rm -rf "$folder" "$drive/Program Files/Light" "$firmware"
-    run schtasks /delete /tn "Light brightness" /f
-    run reg delete "$apps" /f /reg:64
-    run reg delete "$settings" /f /reg:64
-} >/dev/null 2>&1
-trap clean EXIT
-run net start schedule >/dev/null 2>&1
+trap 'clean; rm -f "$firmware"' EXIT
+win net start schedule >/dev/null 2>&1
 clean
 
 check "installer asks for administrator rights" grep -q 'level="requireAdministrator"' \
@@ -50,73 +28,158 @@ check "installer names Orvane in its version information" grep -qa 'CompanyName.
     <(wrestool -x --raw -t16 -n1 "$setup" | tr -d '\0')
 icon_sizes() { wrestool -l -t3 "$1" | grep -o 'size=[0-9]*' | sort; }
 check "installer shows the program's icon" test "$(icon_sizes "$setup")" = \
-    "$(icon_sizes "$(dirname "$setup")/bin/light.exe")"
+    "$(icon_sizes "$build/bin/light.exe")"
 
-# Refused before anything changes.
-for option in /BRIGHTNESS=abc /BRIGHTNESS=101 /BRIGHTNESS=-1 '/D=C:\Users\Public\Light'; do
-    run "$setup" /S "$option"
-    check "$option refused with exit code 2" test $? = 2
-    check "$option installs nothing" nothing_installed
+# A PATH of over 4,000 characters, which no NSIS string holds, that must come back byte for byte.
+long_path=$stock_path
+for index in $(seq 90); do long_path+=";C:\\Program Files (x86)\\Vendor  Suite\\Part $index\\bin"; done
+set_system_path "$long_path"
+
+# Refused before anything changes: exit code 2, or 3 for an older version over a newer one.
+mkdir -p "$drive/Program Files/Foreign"
+for refusal in "/BRIGHTNESS=abc" "/BRIGHTNESS=101" "/BRIGHTNESS=-1" '/D=C:\Users\Public\Light' \
+    '/D=C:\Program Files\..\Users\Public\Light' '/D=C:\Program Files\Orvane\Light' \
+    '/D=C:\Program Files\Foreign' '/D=C:\Program Files\Light.'; do
+    install "$setup" "$refusal"
+    check "$refusal refused with exit code 2" test $? = 2
+    check "$refusal changes nothing" test "$(our_folders)" = "$drive/Program Files/Foreign"
 done
-check "refusals remember no brightness" test -z "$(stored)"
+rmdir "$drive/Program Files/Foreign"
+check "refusals remember no brightness and leave the PATH" test "$(stored)/$(system_path)" = "/$long_path"
 
-run cmd /c "$(run winepath -w "$setup") /S /BRIGHTNESS=40 /D=$target"
+# A first installation whose task cannot be registered leaves nothing behind.
+target='C:\Program Files\R&D Light'
+folder=$(folder_of "$target")
+mkdir "$task_file"
+install "$setup" "/D=$target"
+check "failed task registration: exit code 4" test $? = 4
+rmdir "$task_file"
+check "a failed first installation leaves nothing" nothing_installed
+check "and the PATH as it was" test "$(system_path)" = "$long_path"
+
+install "$setup" "/BRIGHTNESS=40 /D=$target"
 outcome="$?/$(stored)/$(cat "$firmware")"
 check "silent install with /BRIGHTNESS=40: exit code, remembered, firmware: $outcome" \
     test "$outcome" = 0/0x28/40
-for file in light.exe README.txt LICENSE.txt light-task.xml uninstall.exe; do
+for file in light.exe setup-helper.exe README.txt LICENSE.txt light-task.xml uninstall.exe; do
     check "installs $file" test -f "$folder/$file"
 done
-check "registers the task" grep -qa 'light.exe again at logon' <(tr -d '\0' <"$task")
+check "registers the task" grep -qa 'light.exe again at logon' <(tr -d '\0' <"$task_file")
+check "puts the folder on the PATH once, the rest as it was" \
+    test "$(system_path)" = "$long_path;$target"
 
-definition=$(iconv -f UTF-16 -t UTF-8 "$folder/light-task.xml" | tr -d '\r')
-has() { grep -qE "$1" <<<"$definition"; }
-lacks() { ! has "$1"; }
-command=$(sed -n 's/^ *<Command>"\(.*\)"<\/Command>$/\1/p' <<<"$definition")
-check "runs the installed light.exe" test "$command" = "$target\\light.exe"
-check "runs it without arguments" lacks '<Arguments>'
-check "runs as SYSTEM" has '^ *<UserId>S-1-5-18</UserId>$'
-check "runs with the highest run level" has '^ *<RunLevel>HighestAvailable</RunLevel>$'
-check "any user's logon" test "$(grep -A3 '<LogonTrigger>' <<<"$definition" | grep -c UserId)" = 0
-check "resume from sleep or hibernation" has "Microsoft-Windows-Power-Troubleshooter'\] and EventID=1\]"
-check "exit from Modern Standby" has "Microsoft-Windows-Kernel-Power'\] and EventID=507\]"
-check "three triggers, each after a delay" test "$(grep -c '<Delay>PT[0-9]*S</Delay>' <<<"$definition")" = 3
-check "starts on battery" has '<DisallowStartIfOnBatteries>false<'
-check "keeps running on battery" has '<StopIfGoingOnBatteries>false<'
-check "no second instance" has '<MultipleInstancesPolicy>IgnoreNew<'
-check "a short time limit" has '<ExecutionTimeLimit>PT[0-9]+[SM]</ExecutionTimeLimit>'
+xml=$folder/light-task.xml
+check "the definition is what the Task Scheduler's schema allows" \
+    xmllint --noout --schema "$here/task_definition.xsd" "$xml"
+definition=$(iconv -f UTF-16 -t UTF-8 "$xml" | sed 's/ xmlns="[^"]*"//; s/"UTF-16"/"UTF-8"/')
+xpath() { xmllint --xpath "$1" - <<<"$definition" 2>/dev/null; }
+subscriptions=$(for index in 1 2 3; do
+    query=$(xpath "string(//EventTrigger[$index]/Subscription)")
+    xmllint --noout - <<<"$query" && echo "$query $(xpath "string(//EventTrigger[$index]/Delay)")"
+done)
+has_event() { grep -qF "[@Name='$1'] and EventID=$2]]</Select></Query></QueryList> PT5S" <<<"$subscriptions"; }
+command=$(xpath 'string(//Exec/Command)')
+for fact in "$command|\"$target\\light.exe\"" \
+    "$(xpath 'count(//Exec/Arguments)')|0" \
+    "$(xpath 'string(//Principal/UserId)') $(xpath 'string(//Principal/RunLevel)')|S-1-5-18 HighestAvailable" \
+    "$(xpath 'string(//Actions/@Context)')|$(xpath 'string(//Principal/@id)')" \
+    "$(xpath '//LogonTrigger/Delay/text()' | tr '\n' ' ')$(xpath 'count(//LogonTrigger/UserId)')|PT10S PT2M 0" \
+    "$(xpath 'string(//MultipleInstancesPolicy)')|IgnoreNew" \
+    "$(xpath 'string(//DisallowStartIfOnBatteries)') $(xpath 'string(//StopIfGoingOnBatteries)')|false false" \
+    "$(xpath 'string(//Settings/ExecutionTimeLimit)')|PT1M"; do
+    check "definition: ${fact%%|*}" test "${fact%%|*}" = "${fact#*|}"
+done
+check "resume from sleep or hibernation, as logged" has_event Microsoft-Windows-Power-Troubleshooter 1
+check "resume from sleep, as the kernel logs it" has_event Microsoft-Windows-Kernel-Power 107
+check "leaving Modern Standby" has_event Microsoft-Windows-Kernel-Power 507
 
 for name in DisplayName DisplayVersion Publisher DisplayIcon InstallLocation UninstallString \
     QuietUninstallString NoModify NoRepair EstimatedSize; do
     entry+="$name=$(value "$apps" "$name");"
 done
-at=${target//\\//}  # slashes for backslashes, on both sides, to keep the pattern readable
-check "Apps entry" grep -qxE "DisplayName=Light;DisplayVersion=[0-9.]+;Publisher=Orvane;\
-DisplayIcon=$at/light.exe,0;InstallLocation=$at;UninstallString=\"$at/uninstall.exe\";\
-QuietUninstallString=\"$at/uninstall.exe\" /S;NoModify=0x1;NoRepair=0x1;EstimatedSize=0x[0-9a-f]{3,};" \
-    <<<"${entry//\\//}"
+check "Apps entry" test "$entry" = "DisplayName=Light;DisplayVersion=1.0.0;Publisher=Orvane;\
+DisplayIcon=$target\\light.exe,0;InstallLocation=$target;UninstallString=\"$target\\uninstall.exe\";\
+QuietUninstallString=\"$target\\setup-helper.exe\" uninstall;NoModify=0x1;NoRepair=0x1;\
+EstimatedSize=$(value "$apps" EstimatedSize);"
+check "Apps entry: size" grep -qE '^0x[0-9a-f]{3,}$' <<<"$(value "$apps" EstimatedSize)"
 
 : >"$firmware"
-run "$command"
+run_line "$command"
 check "the task's command sets the remembered brightness" test "$?/$(cat "$firmware")" = 0/40
 
-# An upgrade with a firmware that refuses the new brightness still installs, and remembers it.
-LIGHT_STANDIN_FAULTS=exec-fail:5 run "$setup" /S /BRIGHTNESS=70
-outcome="$?/$(stored)"
-check "install succeeds when the firmware refuses /BRIGHTNESS, and remembers it: $outcome" \
-    test "$outcome" = 0/0x46
-run "$setup" /S
-outcome="$?/$(stored)/$(cat "$firmware")"
-check "reinstall keeps the remembered brightness and leaves the firmware alone: $outcome" \
-    test "$outcome" = 0/0x46/40
-location=$(value "$apps" InstallLocation)
-check "reinstall goes where the installed copy is: $location" test "$location" = "$target"
-check "one task" test "$(ls "$(dirname "$task")" | grep -c '^Light')" = 1
-check "one Apps entry" test "$(run reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /reg:64 | grep -ci 'Uninstall\\Light')" = 1
+# Upgrades that fail leave the earlier installation exactly as it was, and still uninstallable.
+before=$(snapshot)
+hold "$task_file"
+install "$setup"
+check "failed task registration on upgrade: exit code 4" test $? = 4
+release
+check "and the earlier installation as it was" test "$(snapshot)" = "$before"
+hold "$folder/README.txt"
+install "$setup"
+check "a file held open on upgrade: exit code 4" test $? = 4
+release
+check "and the earlier installation as it was" test "$(snapshot)" = "$before"
 
-# The uninstaller copies itself elsewhere and returns at once; its copy does the work.
-run "$folder/uninstall.exe" /S
-for _ in $(seq 100); do installed || break; sleep 0.2; done
-check "silent uninstall removes folder, task and Apps entry" nothing_installed
+install "$older"
+check "an older version is refused: exit code 3" test $? = 3
+check "and changes nothing" test "$(snapshot)" = "$before"
+# A firmware that never answers: the older installer's 2 s limit ends light.exe.
+started=$SECONDS
+LIGHT_STANDIN_FAULTS=exec-hang:5 install "$older" "/DOWNGRADE /BRIGHTNESS=30"
+outcome="$?/$(stored)/$(value "$apps" DisplayVersion)"
+check "/DOWNGRADE installs it, with a hung /BRIGHTNESS ended and remembered: $outcome" \
+    test "$outcome" = 0/0x1e/0.9.0
+check "within the limit" test $((SECONDS - started)) -lt 15
+check "and no light.exe left running" test -z "$(pgrep --runstates RSD -f 'light\.exe')"
+
+# Newer over older, with a firmware that refuses the new brightness: installed, and remembered.
+LIGHT_STANDIN_FAULTS=exec-fail:5 install "$setup" "/BRIGHTNESS=70"
+outcome="$?/$(stored)/$(value "$apps" DisplayVersion)"
+check "newer over older, firmware refusing /BRIGHTNESS=70: $outcome" test "$outcome" = 0/0x46/1.0.0
+: >"$firmware"
+install "$setup"
+outcome="$?/$(stored)/$(cat "$firmware")/$(value "$apps" InstallLocation)"
+check "the same version again keeps folder and brightness, firmware untouched: $outcome" \
+    test "$outcome" = "0/0x46//$target"
+check "and the PATH holds the folder once" test "$(system_path)" = "$long_path;$target"
+
+moved='C:\Program Files\Light Moved'
+install "$setup" "/D=$moved"
+check "another folder: exit code 0" test $? = 0
+check "the earlier installation is gone" test "$(our_folders)" = "$(folder_of "$moved")"
+check "one task" test "$(ls "$tasks")" = "Light brightness"
+check "registered for the new folder's light.exe" grep -qF "<Command>\"$moved\\light.exe\"</Command>" \
+    <(iconv -f UTF-16 -t UTF-8 "$(folder_of "$moved")/light-task.xml")
+check "one Apps entry, for the new folder" test "$(value "$apps" InstallLocation)" = "$moved"
+check "the PATH names the new folder only" test "$(system_path)" = "$long_path;$moved"
+
+uninstall=$(value "$apps" QuietUninstallString)
+hold "$(folder_of "$moved")/README.txt"
+run_line "$uninstall"
+check "silent uninstall with a file held open fails: exit code 2" test $? = 2
+release
+check "and stays in Apps, to be run again" test -n "$(value "$apps" DisplayName)"
+run_line "$uninstall"
+check "silent uninstall: exit code 0" test $? = 0
+check "returns when folder, task and Apps entry are gone" nothing_installed
+check "and the PATH as it was, byte for byte" test "$(system_path)" = "$long_path"
 check "and keeps the remembered brightness" test "$(stored)" = 0x46
-finish "installer: installs, upgrades and uninstalls as it should"
+
+# With Wine's own PATH, which Wine hands new programs whole (it cuts a long one short): /NOPATH
+# leaves it; installing again without puts light on it for a new prompt. A folder on it already,
+# in other letters and with a backslash, is neither added again nor taken off.
+set_system_path "$stock_path"
+install "$setup" "/NOPATH"
+check "/NOPATH: installed, the PATH as it was" test "$?/$(system_path)" = "0/$stock_path"
+install "$setup"
+check "installed again: the folder on the PATH" test "$(system_path)" = "$stock_path;C:\\Program Files\\Light"
+win cmd /c light 50
+check "a new prompt finds light on the PATH" test "$?/$(cat "$firmware")" = 0/50
+run_line "$(value "$apps" QuietUninstallString)"
+check "uninstalled, the PATH as it was" test "$?/$(system_path)" = "0/$stock_path"
+set_system_path "$stock_path;c:\\program files\\light\\"
+install "$setup"
+check "an entry already there is not added again" test "$(system_path)" = "$stock_path;c:\\program files\\light\\"
+run_line "$(value "$apps" QuietUninstallString)"
+check "nor taken off" test "$(system_path)" = "$stock_path;c:\\program files\\light\\"
+finish "installer: refuses, fails whole, installs, upgrades, moves and uninstalls as it should"

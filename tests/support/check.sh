@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the shell checks: each check that fails is reported and counted, and the script ends
 # with `finish`, which fails when any did.
 failures=0

@@ -1,0 +1,115 @@
+#include "installer/helper/path_command.h"
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/console_output.h"
+#include "installer/helper/system_path.h"
+
+namespace {
+
+constexpr wchar_t kEnvironmentKey[] =
+    L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+constexpr wchar_t kPathName[] = L"Path";
+// The most a process's environment variable can hold.
+constexpr size_t kMaxPathLength = 32767;
+
+struct SystemPath {
+    std::wstring text;
+    DWORD type = REG_NONE;
+};
+
+PathOutcome LeftAsItIs(const std::wstring& why) {
+    WriteStandardOutput(L"The system PATH was left as it is: " + why + L"\n");
+    return PathLeftAsItIs;
+}
+
+// Reads the whole value, however long, and only a string that can be written back unchanged.
+std::optional<SystemPath> ReadSystemPath(HKEY key, std::wstring& why) {
+    std::vector<BYTE> data;
+    SystemPath path;
+    LSTATUS status = ERROR_MORE_DATA;
+    for (int attempt = 0; attempt < 3 && status == ERROR_MORE_DATA; ++attempt) {
+        DWORD size = 0;
+        status = RegQueryValueExW(key, kPathName, nullptr, &path.type, nullptr, &size);
+        if (status != ERROR_SUCCESS) break;
+        data.resize(size);
+        status = RegQueryValueExW(key, kPathName, nullptr, &path.type, data.data(), &size);
+        data.resize(size);
+    }
+    if (status != ERROR_SUCCESS) {
+        why = L"it could not be read (error " + std::to_wstring(status) + L").";
+        return std::nullopt;
+    }
+    if (path.type != REG_SZ && path.type != REG_EXPAND_SZ) {
+        why = L"it is not a string value.";
+        return std::nullopt;
+    }
+    if (data.size() % sizeof(wchar_t) != 0) {
+        why = L"its value has an odd number of bytes.";
+        return std::nullopt;
+    }
+    path.text.assign(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
+    if (!path.text.empty() && path.text.back() == L'\0') path.text.pop_back();
+    if (path.text.find(L'\0') != std::wstring::npos) {
+        why = L"its value holds a NUL character before its end.";
+        return std::nullopt;
+    }
+    return path;
+}
+
+PathOutcome Change(std::wstring_view folder, bool add) {
+    HKEY key = nullptr;
+    LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEnvironmentKey, 0,
+                                   KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY, &key);
+    if (status != ERROR_SUCCESS) {
+        return LeftAsItIs(L"its key could not be opened (error " + std::to_wstring(status) + L").");
+    }
+    std::wstring why;
+    PathOutcome outcome = PathLeftAsItIs;
+    const std::optional<SystemPath> path = ReadSystemPath(key, why);
+    const std::optional<std::wstring> changed = !path ? std::nullopt
+                                                : add ? PathWithFolder(path->text, folder)
+                                                      : PathWithoutFolder(path->text, folder);
+    if (!path) {
+        outcome = LeftAsItIs(why);
+    } else if (!changed) {
+        outcome = PathAlreadyAsWanted;
+    } else if (changed->size() > kMaxPathLength) {
+        outcome = LeftAsItIs(L"with this folder it would be longer than 32,767 characters.");
+    } else {
+        // The size in bytes counts the terminating NUL; the value keeps its type.
+        status = RegSetValueExW(key, kPathName, 0, path->type,
+                                reinterpret_cast<const BYTE*>(changed->c_str()),
+                                static_cast<DWORD>((changed->size() + 1) * sizeof(wchar_t)));
+        outcome =
+            status == ERROR_SUCCESS
+                ? PathChanged
+                : LeftAsItIs(L"it could not be written (error " + std::to_wstring(status) + L").");
+    }
+    RegCloseKey(key);
+    if (outcome == PathChanged) {
+        // Running programs that care (Explorer, and shells started from it) reread it.
+        SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0,
+                            reinterpret_cast<LPARAM>(L"Environment"), SMTO_ABORTIFHUNG, 5000,
+                            nullptr);
+    }
+    return outcome;
+}
+
+}  // namespace
+
+PathOutcome AddToSystemPath(std::wstring_view folder) {
+    // A separator inside the folder's name would split it into two entries.
+    if (folder.find(L';') != std::wstring_view::npos) {
+        return LeftAsItIs(L"the folder's name holds a ';'.");
+    }
+    return Change(folder, true);
+}
+
+PathOutcome RemoveFromSystemPath(std::wstring_view folder) {
+    return Change(folder, false);
+}

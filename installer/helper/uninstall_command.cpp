@@ -1,0 +1,67 @@
+#include "installer/helper/uninstall_command.h"
+
+#include <string>
+
+#include "app/console_output.h"
+#include "installer/helper/bounded_run.h"
+
+namespace {
+
+constexpr DWORD kLeftoverFailure = 2;
+
+std::wstring OwnPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) return path.substr(0, length);
+        path.resize(path.size() * 2);
+    }
+}
+
+// The uninstaller has just ended; its file may take a moment to be free.
+bool DeleteSoon(const std::wstring& file) {
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        if (DeleteFileW(file.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) return true;
+        Sleep(100);
+    }
+    return false;
+}
+
+// A running program's file cannot be deleted, but it can be moved: out of the folder, into the
+// temporary folder, where it is deleted at the next restart.
+void MoveOutOfTheWay(const std::wstring& self) {
+    wchar_t folder[MAX_PATH + 1] = {};
+    wchar_t target[MAX_PATH + 1] = {};
+    if (GetTempPathW(MAX_PATH + 1, folder) != 0 &&
+        GetTempFileNameW(folder, L"lgt", 0, target) != 0 &&
+        MoveFileExW(self.c_str(), target, MOVEFILE_REPLACE_EXISTING)) {
+        MoveFileExW(target, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        return;
+    }
+    if (target[0] != L'\0') DeleteFileW(target);
+    MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+}  // namespace
+
+DWORD UninstallAndWait() {
+    const std::wstring self = OwnPath();
+    const std::wstring folder = self.substr(0, self.find_last_of(L'\\'));
+    const std::wstring uninstaller = folder + L"\\uninstall.exe";
+    // _?= runs it in place and must come last, unquoted.
+    const DWORD exitCode =
+        RunWithTimeLimit(uninstaller, L"\"" + uninstaller + L"\" /S _?=" + folder, INFINITE);
+    // A failed step leaves the installation as it is, to be uninstalled again.
+    if (exitCode != 0) return exitCode;
+    if (!DeleteSoon(uninstaller)) {
+        WriteStandardOutput(L"Could not delete " + uninstaller + L".\n");
+        return kLeftoverFailure;
+    }
+    MoveOutOfTheWay(self);
+    if (!RemoveDirectoryW(folder.c_str())) {
+        WriteStandardOutput(folder + L" holds files that Light did not install, and was left.\n");
+    }
+    return 0;
+}

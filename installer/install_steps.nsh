@@ -1,0 +1,286 @@
+; The installer's steps, in the order light.nsi runs them. A step that fails aborts the
+; installation, and .onInstFailed undoes it with UndoInstallation.
+
+; The task runs light.exe as SYSTEM, so only administrators may change anything on the way to
+; it: the installation's own folder, or a folder made now directly inside Program Files, which
+; takes Program Files' access list. An existing folder keeps whatever access list it has, so it
+; is refused, as is a nested or a foreign one. Sets $FolderProblem to why $INSTDIR is refused.
+Function CheckInstallFolder
+    StrCpy $FolderProblem ""
+    ${If} $Recorded != ""
+    ${AndIf} $INSTDIR == $Recorded
+        Return
+    ${EndIf}
+    StrLen $R1 "$PROGRAMFILES64\"
+    StrCpy $R2 "$INSTDIR" $R1
+    StrCpy $R3 "$INSTDIR" "" $R1
+    ${If} $R2 != "$PROGRAMFILES64\"
+    ${OrIf} $R3 == ""
+        StrCpy $FolderProblem "$INSTDIR is not a folder directly inside $PROGRAMFILES64."
+        Return
+    ${EndIf}
+    StrCpy $R4 0
+    ${Do}
+        StrCpy $R5 '\/:*?"<>|' 1 $R4
+        ${IfThen} $R5 == "" ${|} ${ExitDo} ${|}
+        ${StrStr} $R6 $R3 $R5
+        ${If} $R6 != ""
+            StrCpy $FolderProblem "$INSTDIR is not a folder directly inside $PROGRAMFILES64."
+            Return
+        ${EndIf}
+        IntOp $R4 $R4 + 1
+    ${Loop}
+    StrCpy $R5 $R3 1 -1
+    StrCpy $R6 $R3 1
+    StrLen $R7 $INSTDIR
+    ${If} $R5 == "."
+    ${OrIf} $R5 == " "
+    ${OrIf} $R6 == " "
+    ${OrIf} $R7 > 200
+        StrCpy $FolderProblem "'$R3' is not a folder name the installer takes: no space at either end, no dot at its end, 200 characters in all at most."
+    ${ElseIf} ${FileExists} "$INSTDIR"
+        StrCpy $FolderProblem "$INSTDIR exists already and is not Light's installation; its access list may let others change what runs as SYSTEM. Choose a new folder."
+    ${EndIf}
+FunctionEnd
+
+; Installing into another folder: the earlier installation is removed first, by its own silent
+; uninstall, which is waited for. Before there was a helper, its uninstaller ran in place.
+Function RemoveEarlierInstallation
+    DetailPrint "Removing the earlier installation in $Recorded first."
+    ${If} ${FileExists} "$Recorded\setup-helper.exe"
+    ${OrIf} ${FileExists} "$Recorded\uninstall.exe"
+        ClearErrors
+        ${If} ${FileExists} "$Recorded\setup-helper.exe"
+            ExecWait '"$Recorded\setup-helper.exe" uninstall' $R1
+        ${Else}
+            ExecWait '"$Recorded\uninstall.exe" /S _?=$Recorded' $R1
+        ${EndIf}
+        ${If} ${Errors}
+        ${OrIf} $R1 != 0
+            Abort "Could not remove the earlier installation in $Recorded (its uninstaller ended with $R1)."
+        ${EndIf}
+        ; An uninstaller run in place may leave itself and its folder behind.
+        Delete "$Recorded\uninstall.exe"
+        RMDir "$Recorded"
+    ${EndIf}
+    StrCpy $Recorded ""
+FunctionEnd
+
+; Ends a run of the task that is still going and gives light.exe up to 5 s to be gone: while it
+; runs, its file cannot be opened for writing.
+!macro EndRunningTask un
+Function ${un}EndRunningTask
+    nsExec::Exec '"$SYSDIR\schtasks.exe" /end /tn "${TASK_NAME}"'
+    Pop $R1
+    ${For} $R1 1 20
+        ${IfNotThen} ${FileExists} "$INSTDIR\light.exe" ${|} ${ExitFor} ${|}
+        ClearErrors
+        FileOpen $R2 "$INSTDIR\light.exe" a
+        ${IfNot} ${Errors}
+            FileClose $R2
+            ${ExitFor}
+        ${EndIf}
+        Sleep 250
+    ${Next}
+FunctionEnd
+!macroend
+!insertmacro EndRunningTask ""
+!insertmacro EndRunningTask "un."
+
+; Calls a function once for each file an installation holds besides its helper and its
+; uninstaller, the file's name in $R1.
+!macro ForEachInstalledFile function
+    !insertmacro CallWithFile ${function} "light.exe"
+    !insertmacro CallWithFile ${function} "README.txt"
+    !insertmacro CallWithFile ${function} "LICENSE.txt"
+    !insertmacro CallWithFile ${function} "light-task.xml"
+!macroend
+!macro CallWithFile function file
+    StrCpy $R1 "${file}"
+    Call ${function}
+!macroend
+
+; An upgrade keeps the earlier files, moved aside in the same folder, until the new ones are in
+; place, so that a failure can put them back.
+Function SetEarlierFilesAside
+    RMDir /r "$INSTDIR\${BACKUP}"
+    CreateDirectory "$INSTDIR\${BACKUP}"
+    !insertmacro ForEachInstalledFile SetAside
+    !insertmacro CallWithFile SetAside "setup-helper.exe"
+    !insertmacro CallWithFile SetAside "uninstall.exe"
+    StrCpy $FilesSetAside 1
+FunctionEnd
+
+; A scanner may hold a file for a moment; another program that keeps it open fails the upgrade.
+Function SetAside
+    ${IfNot} ${FileExists} "$INSTDIR\$R1"
+        Return
+    ${EndIf}
+    ${For} $R2 1 8
+        ClearErrors
+        Rename "$INSTDIR\$R1" "$INSTDIR\${BACKUP}\$R1"
+        ${IfNot} ${Errors}
+            Return
+        ${EndIf}
+        Sleep 250
+    ${Next}
+    Abort "Could not replace $INSTDIR\$R1: another program holds it open."
+FunctionEnd
+
+; Until all earlier files are aside, no new one is written: only a file set aside goes back.
+Function PutBack
+    ${If} ${FileExists} "$INSTDIR\${BACKUP}\$R1"
+        Delete "$INSTDIR\$R1"
+        Rename "$INSTDIR\${BACKUP}\$R1" "$INSTDIR\$R1"
+    ${ElseIf} $FilesSetAside == 1
+        Delete "$INSTDIR\$R1"
+    ${EndIf}
+FunctionEnd
+
+Function DeleteInstalledFile
+    Delete "$INSTDIR\$R1"
+FunctionEnd
+
+; The definition the task is registered from, kept beside light.exe: the shipped one with this
+; folder's light.exe, written as XML text (a folder may be called "R&D"). UTF-16, as the Task
+; Scheduler writes its own.
+Function WriteTaskDefinition
+    File "/oname=$PLUGINSDIR\task-template.xml" "${TASK}"
+    StrCpy $R1 "$INSTDIR\light.exe"
+    ${StrRep} $R1 $R1 "&" "&amp;"
+    ${StrRep} $R1 $R1 "<" "&lt;"
+    ${StrRep} $R1 $R1 ">" "&gt;"
+    ${StrRep} $R1 $R1 '"' "&quot;"
+    ${StrRep} $R1 $R1 "'" "&apos;"
+    ClearErrors
+    FileOpen $R2 "$PLUGINSDIR\task-template.xml" r
+    FileOpen $R3 "$INSTDIR\light-task.xml" w
+    ${If} ${Errors}
+        Abort "Could not write $INSTDIR\light-task.xml."
+    ${EndIf}
+    FileWriteWord $R3 0xFEFF
+    ${Do}
+        ClearErrors
+        FileReadUTF16LE $R2 $R4
+        ${IfThen} ${Errors} ${|} ${ExitDo} ${|}
+        ${StrRep} $R4 $R4 "${TASK_DEFAULT_EXE}" $R1
+        FileWriteUTF16LE $R3 $R4
+    ${Loop}
+    FileClose $R2
+    FileClose $R3
+FunctionEnd
+
+; /f replaces the task of an earlier installation. The Task Scheduler service may still be
+; starting, as during a deployment right after boot.
+Function RegisterTask
+    ${For} $R1 1 3
+        nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /create /tn "${TASK_NAME}" /xml "$INSTDIR\light-task.xml" /f'
+        Pop $R2
+        ${IfThen} $R2 == 0 ${|} ${ExitFor} ${|}
+        Sleep 1000
+    ${Next}
+    ${If} $R2 != 0
+        Abort "Could not register the scheduled task '${TASK_NAME}' (schtasks: $R2)."
+    ${EndIf}
+    StrCpy $TaskRegistered 1
+FunctionEnd
+
+Function WriteAppsEntry
+    StrCpy $AppsEntryWritten 1
+    ClearErrors
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Light"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Orvane"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\light.exe,0"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+    ; Waited for, all of it, and a failed step reported in its exit code.
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\setup-helper.exe" uninstall'
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+    ${If} ${Errors}
+        Abort "Could not write the Apps & features entry."
+    ${EndIf}
+FunctionEnd
+
+; Puts back what an earlier installation had, or takes away all this one made.
+Function UndoInstallation
+    DetailPrint "Undoing the installation."
+    ; The folder cannot be removed while it is this process's current one.
+    SetOutPath "$TEMP"
+    ${If} $Upgrading == 1
+        !insertmacro ForEachInstalledFile PutBack
+        !insertmacro CallWithFile PutBack "setup-helper.exe"
+        !insertmacro CallWithFile PutBack "uninstall.exe"
+        RMDir "$INSTDIR\${BACKUP}"
+        ${If} $TaskRegistered == 1
+            nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /create /tn "${TASK_NAME}" /xml "$INSTDIR\light-task.xml" /f'
+            Pop $R1
+        ${EndIf}
+        ${If} $AppsEntryWritten == 1
+            WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" $RecordedVersion
+            WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" $RecordedQuietUninstall
+        ${EndIf}
+        Return
+    ${EndIf}
+    ${If} $TaskRegistered == 1
+        nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /delete /tn "${TASK_NAME}" /f'
+        Pop $R1
+    ${EndIf}
+    ${If} $AppsEntryWritten == 1
+        DeleteRegKey HKLM "${UNINSTALL_KEY}"
+    ${EndIf}
+    !insertmacro ForEachInstalledFile DeleteInstalledFile
+    Delete "$INSTDIR\setup-helper.exe"
+    Delete "$INSTDIR\uninstall.exe"
+    ${If} $CreatedFolder == 1
+        RMDir "$INSTDIR"
+    ${EndIf}
+FunctionEnd
+
+; The earlier files, and the size the Apps entry shows now that only the new ones are left.
+Function RemoveEarlierFiles
+    ${If} $Upgrading == 1
+        RMDir /r "$INSTDIR\${BACKUP}"
+        ${If} ${FileExists} "$INSTDIR\${BACKUP}"
+            DetailPrint "Could not remove $INSTDIR\${BACKUP}, which holds the earlier version; it can be deleted."
+        ${EndIf}
+    ${EndIf}
+    ${GetSize} "$INSTDIR" "/S=0K" $R1 $R2 $R3
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $R1
+FunctionEnd
+
+; Once: a reinstallation finds the folder there already. The uninstaller takes off only an
+; entry that this step added, recorded in the Apps entry.
+Function AddFolderToPath
+    ${If} $NoPath == 1
+        DetailPrint "The system PATH was left as it is (/NOPATH)."
+        Return
+    ${EndIf}
+    nsExec::ExecToLog '"${HELPER_EXE}" path-add "$INSTDIR"'
+    Pop $R1
+    ${If} $R1 == 0
+        WriteRegStr HKLM "${UNINSTALL_KEY}" "PathEntry" "$INSTDIR"
+        DetailPrint "$INSTDIR was added to the system PATH."
+    ${ElseIf} $R1 == 1
+        DetailPrint "$INSTDIR is on the system PATH already."
+    ${EndIf}
+FunctionEnd
+
+; Remembered and handed to the firmware, within the task's own time limit. A firmware that
+; refuses it or hangs does not fail the installation: the value is remembered first, and the
+; task sets it again at the next logon or wake.
+Function SetBrightness
+    ${If} $Brightness == ""
+        Return
+    ${EndIf}
+    nsExec::ExecToLog '"${HELPER_EXE}" run ${LIGHT_RUN_LIMIT_MS} "$INSTDIR\light.exe" $Brightness'
+    Pop $R1
+    ${If} $R1 == 0
+        DetailPrint "Brightness set to $Brightness."
+    ${ElseIf} $R1 == 258
+        DetailPrint "Brightness $Brightness remembered, but light.exe did not finish in time and was ended: see README.txt."
+    ${Else}
+        DetailPrint "Brightness $Brightness remembered, but light.exe ended with exit code $R1: see README.txt."
+    ${EndIf}
+FunctionEnd

@@ -1,0 +1,66 @@
+; The uninstaller's steps. Every step is tried; if one fails, the installation stays in Apps with
+; its uninstaller, so that uninstalling can be run again, and the exit code is 2.
+
+Var UninstallFailed
+
+Function un.RemoveInstallation
+    StrCpy $UninstallFailed 0
+    Call un.EndRunningTask
+    ; A task that is not there (an earlier, interrupted uninstall) is no failure.
+    nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /delete /tn "${TASK_NAME}" /f'
+    Pop $R1
+    ${If} $R1 != 0
+    ${AndIf} ${FileExists} "${TASK_FILE}"
+        DetailPrint "Could not delete the scheduled task '${TASK_NAME}' (schtasks: $R1)."
+        StrCpy $UninstallFailed 1
+    ${EndIf}
+    ReadRegStr $R1 HKLM "${UNINSTALL_KEY}" "PathEntry"
+    ${If} $R1 != ""
+        nsExec::ExecToLog '"${HELPER_EXE}" path-remove "$R1"'
+        Pop $R2
+        ${If} $R2 == 0
+        ${OrIf} $R2 == 1
+            DeleteRegValue HKLM "${UNINSTALL_KEY}" "PathEntry"
+        ${Else}
+            StrCpy $UninstallFailed 1
+        ${EndIf}
+    ${EndIf}
+    !insertmacro ForEachInstalledFile un.DeleteInstalledFile
+    ${If} $UninstallFailed == 1
+        DetailPrint "Light stays in Apps & features, so that uninstalling can be run again."
+        SetErrorLevel 2
+        Return
+    ${EndIf}
+    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+    Call un.RemoveUninstaller
+FunctionEnd
+
+Function un.DeleteInstalledFile
+    ClearErrors
+    Delete "$INSTDIR\$R1"
+    ${If} ${Errors}
+        DetailPrint "Could not delete $INSTDIR\$R1: another program holds it open."
+        StrCpy $UninstallFailed 1
+    ${EndIf}
+FunctionEnd
+
+; Run in place (_?=), as the helper's silent uninstall runs it, the uninstaller cannot delete the
+; file it runs from, nor the helper that waits for it: the helper deletes both and the folder.
+; Run from its temporary copy, it deletes them, the original having just ended.
+Function un.RemoveUninstaller
+    ${If} $EXEDIR == $INSTDIR
+        Return
+    ${EndIf}
+    Delete "$INSTDIR\setup-helper.exe"
+    ${For} $R2 1 8
+        ClearErrors
+        Delete "$INSTDIR\uninstall.exe"
+        ${IfNotThen} ${Errors} ${|} ${ExitFor} ${|}
+        Sleep 250
+    ${Next}
+    Delete /REBOOTOK "$INSTDIR\uninstall.exe"
+    RMDir "$INSTDIR"
+    ${If} ${FileExists} "$INSTDIR"
+        DetailPrint "$INSTDIR holds files that Light did not install, and was left."
+    ${EndIf}
+FunctionEnd
