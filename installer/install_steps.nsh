@@ -37,7 +37,7 @@ Function CheckInstallFolder
     ${OrIf} $R5 == " "
     ${OrIf} $R6 == " "
     ${OrIf} $R7 > 200
-        StrCpy $FolderProblem "'$R3' is not a folder name the installer takes: no space at either end, no dot at its end, 200 characters in all at most."
+        StrCpy $FolderProblem "$INSTDIR is not a folder the installer takes: no space at either end of its name, no dot at its end, and 200 characters in all at most."
     ${ElseIf} ${FileExists} "$INSTDIR"
         StrCpy $FolderProblem "$INSTDIR exists already and is not Light's installation; its access list may let others change what runs as SYSTEM. Choose a new folder."
     ${EndIf}
@@ -46,7 +46,7 @@ FunctionEnd
 ; Installing into another folder: the earlier installation is removed first, by its own silent
 ; uninstall, which is waited for. Before there was a helper, its uninstaller ran in place.
 Function RemoveEarlierInstallation
-    DetailPrint "Removing the earlier installation in $Recorded first."
+    ${Say} "Removing the earlier installation in $Recorded first."
     ${If} ${FileExists} "$Recorded\setup-helper.exe"
     ${OrIf} ${FileExists} "$Recorded\uninstall.exe"
         ClearErrors
@@ -57,7 +57,7 @@ Function RemoveEarlierInstallation
         ${EndIf}
         ${If} ${Errors}
         ${OrIf} $R1 != 0
-            Abort "Could not remove the earlier installation in $Recorded (its uninstaller ended with $R1)."
+            ${Fail} "Could not remove the earlier installation in $Recorded (its uninstaller ended with $R1)."
         ${EndIf}
         ; An uninstaller run in place may leave itself and its folder behind.
         Delete "$Recorded\uninstall.exe"
@@ -124,7 +124,7 @@ Function SetAside
         ${EndIf}
         Sleep 250
     ${Next}
-    Abort "Could not replace $INSTDIR\$R1: another program holds it open."
+    ${Fail} "Could not replace $INSTDIR\$R1: another program holds it open."
 FunctionEnd
 
 ; Until all earlier files are aside, no new one is written: only a file set aside goes back.
@@ -156,7 +156,7 @@ Function WriteTaskDefinition
     FileOpen $R2 "$PLUGINSDIR\task-template.xml" r
     FileOpen $R3 "$INSTDIR\light-task.xml" w
     ${If} ${Errors}
-        Abort "Could not write $INSTDIR\light-task.xml."
+        ${Fail} "Could not write $INSTDIR\light-task.xml."
     ${EndIf}
     FileWriteWord $R3 0xFEFF
     ${Do}
@@ -180,7 +180,7 @@ Function RegisterTask
         Sleep 1000
     ${Next}
     ${If} $R2 != 0
-        Abort "Could not register the scheduled task '${TASK_NAME}' (schtasks: $R2)."
+        ${Fail} "Could not register the scheduled task '${TASK_NAME}' (schtasks: $R2)."
     ${EndIf}
     StrCpy $TaskRegistered 1
 FunctionEnd
@@ -199,13 +199,12 @@ Function WriteAppsEntry
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
     ${If} ${Errors}
-        Abort "Could not write the Apps & features entry."
+        ${Fail} "Could not write the Apps & features entry."
     ${EndIf}
 FunctionEnd
 
 ; Puts back what an earlier installation had, or takes away all this one made.
 Function UndoInstallation
-    DetailPrint "Undoing the installation."
     ; The folder cannot be removed while it is this process's current one.
     SetOutPath "$TEMP"
     ${If} $Upgrading == 1
@@ -243,7 +242,7 @@ Function RemoveEarlierFiles
     ${If} $Upgrading == 1
         RMDir /r "$INSTDIR\${BACKUP}"
         ${If} ${FileExists} "$INSTDIR\${BACKUP}"
-            DetailPrint "Could not remove $INSTDIR\${BACKUP}, which holds the earlier version; it can be deleted."
+            ${Say} "Could not remove $INSTDIR\${BACKUP}, which holds the earlier version; it can be deleted."
         ${EndIf}
     ${EndIf}
     ${GetSize} "$INSTDIR" "/S=0K" $R1 $R2 $R3
@@ -254,16 +253,17 @@ FunctionEnd
 ; entry that this step added, recorded in the Apps entry.
 Function AddFolderToPath
     ${If} $NoPath == 1
-        DetailPrint "The system PATH was left as it is (/NOPATH)."
+        ${Say} "The system PATH was left as it is (/NOPATH)."
         Return
     ${EndIf}
-    nsExec::ExecToLog '"${HELPER_EXE}" path-add "$INSTDIR"'
+    nsExec::ExecToStack '"${HELPER_EXE}" path-add "$INSTDIR"'
     Pop $R1
+    Call SayHelperOutput
     ${If} $R1 == 0
         WriteRegStr HKLM "${UNINSTALL_KEY}" "PathEntry" "$INSTDIR"
-        DetailPrint "$INSTDIR was added to the system PATH."
+        ${Say} "$INSTDIR was added to the system PATH."
     ${ElseIf} $R1 == 1
-        DetailPrint "$INSTDIR is on the system PATH already."
+        ${Say} "$INSTDIR is on the system PATH already."
     ${EndIf}
 FunctionEnd
 
@@ -274,13 +274,29 @@ Function SetBrightness
     ${If} $Brightness == ""
         Return
     ${EndIf}
-    nsExec::ExecToLog '"${HELPER_EXE}" run ${LIGHT_RUN_LIMIT_MS} "$INSTDIR\light.exe" $Brightness'
+    nsExec::ExecToStack '"${HELPER_EXE}" run ${LIGHT_RUN_LIMIT_MS} "$INSTDIR\light.exe" $Brightness'
     Pop $R1
+    Call SayHelperOutput
     ${If} $R1 == 0
-        DetailPrint "Brightness set to $Brightness."
+        ${Say} "Brightness set to $Brightness."
     ${ElseIf} $R1 == 258
-        DetailPrint "Brightness $Brightness remembered, but light.exe did not finish in time and was ended: see README.txt."
+        ${Say} "Brightness $Brightness remembered, but light.exe did not finish in time and was ended: see README.txt."
     ${Else}
-        DetailPrint "Brightness $Brightness remembered, but light.exe ended with exit code $R1: see README.txt."
+        ${Say} "Brightness $Brightness remembered, but light.exe ended with exit code $R1: see README.txt."
     ${EndIf}
 FunctionEnd
+
+; Says the lines a program run with nsExec::ExecToStack wrote, the last one without its line end.
+!macro SayHelperOutputFunction un
+Function ${un}SayHelperOutput
+    Pop $R2
+    ${If} $R2 == ""
+        Return
+    ${EndIf}
+    StrCpy $R3 $R2 2 -2
+    ${IfThen} $R3 == "$\r$\n" ${|} StrCpy $R2 $R2 -2 ${|}
+    ${Say} $R2
+FunctionEnd
+!macroend
+!insertmacro SayHelperOutputFunction ""
+!insertmacro SayHelperOutputFunction "un."

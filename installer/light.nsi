@@ -90,6 +90,56 @@ Var TaskRegistered
 Var AppsEntryWritten
 ; Why $INSTDIR is refused, or empty.
 Var FolderProblem
+; Why the installation failed, for the caller.
+Var FailureReason
+
+; What the installer and the uninstaller say goes to their details and, with /S, where there is
+; no window to show them, to their standard output as well: a deployment tool's log, or the
+; console they were started from.
+!macro TellCallerFunction un
+Function ${un}TellCaller
+    DetailPrint $R9
+    ${IfNot} ${Silent}
+        Return
+    ${EndIf}
+    System::Call 'kernel32::GetStdHandle(i -11) p .R8'
+    ${If} $R8 == 0
+    ${OrIf} $R8 == -1
+        System::Call 'kernel32::AttachConsole(i -1)'
+        System::Call 'kernel32::GetStdHandle(i -11) p .R8'
+    ${EndIf}
+    ${If} $R8 != 0
+    ${AndIf} $R8 != -1
+        FileWrite $R8 "$R9$\r$\n"
+    ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro TellCallerFunction ""
+!insertmacro TellCallerFunction "un."
+!macro Say text
+    StrCpy $R9 "${text}"
+    !ifdef __UNINSTALL__
+        Call un.TellCaller
+    !else
+        Call TellCaller
+    !endif
+!macroend
+!define Say "!insertmacro Say"
+; Ends the installation with the reason said; .onInstFailed undoes what it changed.
+!macro Fail text
+    StrCpy $FailureReason "${text}"
+    ${Say} "${text}"
+    Abort
+!macroend
+!define Fail "!insertmacro Fail"
+; Ends the installer before it changes anything.
+!macro Refuse code text
+    ${Say} "${text}"
+    MessageBox MB_ICONSTOP "${text}" /SD IDOK
+    SetErrorLevel ${code}
+    Quit
+!macroend
+!define Refuse "!insertmacro Refuse"
 
 !include "${__FILEDIR__}\install_steps.nsh"
 !include "${__FILEDIR__}\uninstall_steps.nsh"
@@ -97,9 +147,7 @@ Var FolderProblem
 Function .onInit
     SetRegView 64
     ${IfNot} ${RunningX64}
-        MessageBox MB_ICONSTOP "Light runs on 64-bit Windows only." /SD IDOK
-        SetErrorLevel ${EXIT_REFUSED}
-        Quit
+        ${Refuse} ${EXIT_REFUSED} "Light runs on 64-bit Windows only."
     ${EndIf}
     ${GetParameters} $R0
     ClearErrors
@@ -110,9 +158,7 @@ Function .onInit
         ${If} "$R1" != "$Brightness"
         ${OrIf} $R1 < 0
         ${OrIf} $R1 > 100
-            MessageBox MB_ICONSTOP "/BRIGHTNESS= takes a whole number from 0 to 100, not '$Brightness'." /SD IDOK
-            SetErrorLevel ${EXIT_REFUSED}
-            Quit
+            ${Refuse} ${EXIT_REFUSED} "/BRIGHTNESS= takes a whole number from 0 to 100, not '$Brightness'."
         ${EndIf}
     ${EndIf}
     ClearErrors
@@ -143,16 +189,16 @@ Function .onInit
         ${VersionCompare} $RecordedVersion "${VERSION}" $R1
         ${If} $R1 == 1
         ${AndIf} $Downgrade != 1
-            MessageBox MB_ICONSTOP "Light $RecordedVersion is installed, newer than this Light ${VERSION}. To install this older version over it, run this installer with /DOWNGRADE." /SD IDOK
-            SetErrorLevel ${EXIT_NEWER_INSTALLED}
-            Quit
+            ${Refuse} ${EXIT_NEWER_INSTALLED} "Light $RecordedVersion is installed, newer than this Light ${VERSION}. To install this older version over it, run this installer with /DOWNGRADE."
         ${EndIf}
     ${EndIf}
     Call CheckInstallFolder
     ${If} $FolderProblem != ""
     ${AndIf} ${Silent}
-        SetErrorLevel ${EXIT_REFUSED}
-        Quit
+        ${Refuse} ${EXIT_REFUSED} $FolderProblem
+    ${ElseIf} $FolderProblem != ""
+        ; The folder page then keeps Next disabled until another folder is chosen.
+        MessageBox MB_ICONEXCLAMATION $FolderProblem
     ${EndIf}
 FunctionEnd
 
@@ -186,7 +232,7 @@ Section "Light"
     ClearErrors
     WriteUninstaller "$INSTDIR\uninstall.exe"
     ${If} ${Errors}
-        Abort "Could not write $INSTDIR\uninstall.exe."
+        ${Fail} "Could not write $INSTDIR\uninstall.exe."
     ${EndIf}
     Call WriteTaskDefinition
     Call RegisterTask
@@ -194,13 +240,19 @@ Section "Light"
 
     ; From here on the installation is complete; what follows cannot undo it.
     Call RemoveEarlierFiles
+    ${Say} "Light ${VERSION} is installed in $INSTDIR."
     Call AddFolderToPath
     Call SetBrightness
 SectionEnd
 
 ; Any step that aborted: put back what was there, or take away what this run made.
 Function .onInstFailed
+    ${If} $FailureReason == ""
+        ; A file that could not be written: NSIS has said which in the details.
+        ${Say} "Could not write a file in $INSTDIR."
+    ${EndIf}
     Call UndoInstallation
+    ${Say} "The installation failed, and what it had changed was undone."
     SetErrorLevel ${EXIT_FAILED}
 FunctionEnd
 

@@ -11,15 +11,16 @@ Function un.RemoveInstallation
     Pop $R1
     ${If} $R1 != 0
     ${AndIf} ${FileExists} "${TASK_FILE}"
-        DetailPrint "Could not delete the scheduled task '${TASK_NAME}' (schtasks: $R1)."
+        ${Say} "Could not delete the scheduled task '${TASK_NAME}' (schtasks: $R1)."
         StrCpy $UninstallFailed 1
     ${EndIf}
     ReadRegStr $R1 HKLM "${UNINSTALL_KEY}" "PathEntry"
     ${If} $R1 != ""
-        nsExec::ExecToLog '"${HELPER_EXE}" path-remove "$R1"'
-        Pop $R2
-        ${If} $R2 == 0
-        ${OrIf} $R2 == 1
+        nsExec::ExecToStack '"${HELPER_EXE}" path-remove "$R1"'
+        Pop $R4
+        Call un.SayHelperOutput
+        ${If} $R4 == 0
+        ${OrIf} $R4 == 1
             DeleteRegValue HKLM "${UNINSTALL_KEY}" "PathEntry"
         ${Else}
             StrCpy $UninstallFailed 1
@@ -27,7 +28,7 @@ Function un.RemoveInstallation
     ${EndIf}
     !insertmacro ForEachInstalledFile un.DeleteInstalledFile
     ${If} $UninstallFailed == 1
-        DetailPrint "Light stays in Apps & features, so that uninstalling can be run again."
+        ${Say} "Light stays in Apps & features, so that uninstalling can be run again."
         SetErrorLevel 2
         Return
     ${EndIf}
@@ -39,7 +40,7 @@ Function un.DeleteInstalledFile
     ClearErrors
     Delete "$INSTDIR\$R1"
     ${If} ${Errors}
-        DetailPrint "Could not delete $INSTDIR\$R1: another program holds it open."
+        ${Say} "Could not delete $INSTDIR\$R1: another program holds it open."
         StrCpy $UninstallFailed 1
     ${EndIf}
 FunctionEnd
@@ -61,6 +62,6 @@ Function un.RemoveUninstaller
     Delete /REBOOTOK "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
     ${If} ${FileExists} "$INSTDIR"
-        DetailPrint "$INSTDIR holds files that Light did not install, and was left."
+        ${Say} "$INSTDIR holds files that Light did not install, and was left."
     ${EndIf}
 FunctionEnd

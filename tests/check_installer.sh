@@ -40,8 +40,9 @@ mkdir -p "$drive/Program Files/Foreign"
 for refusal in "/BRIGHTNESS=abc" "/BRIGHTNESS=101" "/BRIGHTNESS=-1" '/D=C:\Users\Public\Light' \
     '/D=C:\Program Files\..\Users\Public\Light' '/D=C:\Program Files\Orvane\Light' \
     '/D=C:\Program Files\Foreign' '/D=C:\Program Files\Light.'; do
-    install "$setup" "$refusal"
+    said=$(install "$setup" "$refusal")
     check "$refusal refused with exit code 2" test $? = 2
+    check "$refusal: and says why: $said" grep -qF -- "${refusal#*=}" <<<"$said"
     check "$refusal changes nothing" test "$(our_folders)" = "$drive/Program Files/Foreign"
 done
 rmdir "$drive/Program Files/Foreign"
@@ -51,8 +52,10 @@ check "refusals remember no brightness and leave the PATH" test "$(stored)/$(sys
 target='C:\Program Files\R&D Light'
 folder=$(folder_of "$target")
 mkdir "$task_file"
-install "$setup" "/D=$target"
+said=$(install "$setup" "/D=$target")
 check "failed task registration: exit code 4" test $? = 4
+check "says which step failed, and that it was undone" grep -qzE \
+    "Could not register the scheduled task.*was undone" <<<"$said"
 rmdir "$task_file"
 check "a failed first installation leaves nothing" nothing_installed
 check "and the PATH as it was" test "$(system_path)" = "$long_path"
@@ -115,8 +118,9 @@ check "failed task registration on upgrade: exit code 4" test $? = 4
 release
 check "and the earlier installation as it was" test "$(snapshot)" = "$before"
 hold "$folder/README.txt"
-install "$setup"
+said=$(install "$setup")
 check "a file held open on upgrade: exit code 4" test $? = 4
+check "says which file" grep -qF 'Could not replace C:\Program Files\R&D Light\README.txt' <<<"$said"
 release
 check "and the earlier installation as it was" test "$(snapshot)" = "$before"
 
@@ -125,10 +129,11 @@ check "an older version is refused: exit code 3" test $? = 3
 check "and changes nothing" test "$(snapshot)" = "$before"
 # A firmware that never answers: the older installer's 2 s limit ends light.exe.
 started=$SECONDS
-LIGHT_STANDIN_FAULTS=exec-hang:5 install "$older" "/DOWNGRADE /BRIGHTNESS=30"
+said=$(LIGHT_STANDIN_FAULTS=exec-hang:5 install "$older" "/DOWNGRADE /BRIGHTNESS=30")
 outcome="$?/$(stored)/$(value "$apps" DisplayVersion)"
 check "/DOWNGRADE installs it, with a hung /BRIGHTNESS ended and remembered: $outcome" \
     test "$outcome" = 0/0x1e/0.9.0
+check "and says so" grep -qF 'light.exe did not finish in time' <<<"$said"
 check "within the limit" test $((SECONDS - started)) -lt 15
 check "and no light.exe left running" test -z "$(pgrep --runstates RSD -f 'light\.exe')"
 
@@ -155,8 +160,9 @@ check "the PATH names the new folder only" test "$(system_path)" = "$long_path;$
 
 uninstall=$(value "$apps" QuietUninstallString)
 hold "$(folder_of "$moved")/README.txt"
-run_line "$uninstall"
+said=$(run_line "$uninstall")
 check "silent uninstall with a file held open fails: exit code 2" test $? = 2
+check "and says which file" grep -qF 'Could not delete C:\Program Files\Light Moved\README.txt' <<<"$said"
 release
 check "and stays in Apps, to be run again" test -n "$(value "$apps" DisplayName)"
 run_line "$uninstall"

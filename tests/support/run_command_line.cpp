@@ -1,5 +1,6 @@
 // Runs one command line exactly as written, as a deployment tool does (CreateProcess without an
-// application name), waits for it and ends with its exit code. A shell or Wine would re-quote it.
+// application name, this program's standard handles handed over, so that what it says is seen),
+// waits for it and ends with its exit code. A shell or Wine would re-quote it.
 //   run_command_line "<command line>"
 #include <windows.h>
 
@@ -10,8 +11,12 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring commandLine = argv[1];
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                         &startup, &process)) {
         return 254;
     }
