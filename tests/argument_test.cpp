@@ -28,18 +28,13 @@ std::vector<std::wstring> Corpus() {
         L"1e3", L"1.5", L"1,000", std::wstring(100000, L' ') + L"5", std::wstring(100000, L'7'),
         L"1" + std::wstring(5000, L'0'), std::wstring(5000, L'0') + L"42"};
     // clang-format on
-    // Every length up to 11 digits, from fixed and random digits, with and without a sign or
+    // Every length up to 11 digits, of fixed and of random digits, with and without a sign or
     // leading zeros.
     std::minstd_rand random(20261207);
     for (size_t digits = 1; digits <= 11; ++digits) {
-        for (const wchar_t fixed : {L'0', L'1', L'9'}) {
-            corpus.push_back(std::wstring(digits, fixed));
-        }
-        for (int sample = 0; sample < 20; ++sample) {
-            std::wstring number;
-            for (size_t index = 0; index < digits; ++index) {
-                number.push_back(static_cast<wchar_t>(L'0' + random() % 10));
-            }
+        for (int sample = 0; sample < 23; ++sample) {
+            std::wstring number(digits, sample < 3 ? L"019"[sample] : L'0');
+            for (wchar_t& digit : number) digit += sample < 3 ? 0 : random() % 10;
             corpus.push_back(number);
         }
     }
@@ -66,23 +61,16 @@ std::vector<std::wstring> Corpus() {
     return corpus;
 }
 
-std::string Escaped(const std::wstring& text) {
+// The first code units in hex, and how many there are.
+std::string Described(const std::wstring& text, const std::optional<std::uint32_t>& expected,
+                      const std::optional<std::uint32_t>& actual) {
     std::ostringstream out;
-    const size_t shown = std::min<size_t>(text.size(), 24);
-    for (size_t index = 0; index < shown; ++index) {
-        const auto unit = static_cast<unsigned>(text[index]);
-        if (unit >= 0x20 && unit < 0x7F) {
-            out << static_cast<char>(unit);
-        } else {
-            out << "\\u" << std::hex << unit << std::dec;
-        }
-    }
-    if (shown < text.size()) out << "... (" << text.size() << " units)";
+    out << std::hex;
+    for (const wchar_t unit : text.substr(0, 8)) out << static_cast<unsigned>(unit) << ' ';
+    out << std::dec << "(" << text.size() << " units): stream "
+        << (expected ? std::to_string(*expected) : "none") << ", reader "
+        << (actual ? std::to_string(*actual) : "none");
     return out.str();
-}
-
-std::string Shown(const std::optional<std::uint32_t>& value) {
-    return value ? std::to_string(*value) : "no number";
 }
 
 TEST(ArgumentReader, ReadsEveryArgumentAsStreamExtractionDoes) {
@@ -94,8 +82,7 @@ TEST(ArgumentReader, ReadsEveryArgumentAsStreamExtractionDoes) {
         const std::optional<std::uint32_t> actual = ReadUnsignedArgument(text);
         accepted += expected ? 1 : 0;
         if (actual != expected && ++disagreements <= 20) {
-            ADD_FAILURE() << "\"" << Escaped(text) << "\": stream " << Shown(expected)
-                          << ", reader " << Shown(actual);
+            ADD_FAILURE() << Described(text, expected, actual);
         }
     }
     EXPECT_EQ(disagreements, 0) << "of " << corpus.size();

@@ -1,13 +1,10 @@
 #!/usr/bin/env bash
-# The installer in the Wine prefix, as administrators deploy it: refusals that change nothing;
-# failures that undo a first installation and leave an earlier one as it was; a silent install
-# into a folder whose name needs escaping in XML, with its task definition checked against the
-# Task Scheduler's schema and the folder on a long PATH; upgrades, a downgrade, a move to another
-# folder; and the silent uninstall, which returns only when all is gone and the PATH is as before.
-# Wine's Task Scheduler keeps no triggers, principal or command of a definition it registers, so
-# those are read from the definition the installer registered, which it keeps beside light.exe.
+# The installer in the Wine prefix, as administrators deploy it: refusals that change nothing,
+# failures that undo a first installation or leave an earlier one as it was, a silent install
+# into "R&D Light" whose task definition is checked against the Task Scheduler's schema, a long
+# PATH kept byte for byte, upgrades, a downgrade, a move, and a silent uninstall that waits.
 # Usage: check_installer.sh <build folder> <installer> <older installer, 2 s /BRIGHTNESS limit>
-# shellcheck disable=SC2317  # functions that only `check` calls
+# shellcheck disable=SC2317,SC2154  # functions only `check` calls; names from support/installer.sh
 set -uo pipefail
 here=$(dirname "$0")
 build=$1
@@ -64,9 +61,8 @@ install "$setup" "/BRIGHTNESS=40 /D=$target"
 outcome="$?/$(stored)/$(cat "$firmware")"
 check "silent install with /BRIGHTNESS=40: exit code, remembered, firmware: $outcome" \
     test "$outcome" = 0/0x28/40
-for file in light.exe setup-helper.exe README.txt LICENSE.txt light-task.xml uninstall.exe; do
-    check "installs $file" test -f "$folder/$file"
-done
+check "installs its six files" test "$(cd "$folder" && printf '%s ' *)" = \
+    "LICENSE.txt README.txt light-task.xml light.exe setup-helper.exe uninstall.exe "
 check "registers the task" grep -qa 'light.exe again at logon' <(tr -d '\0' <"$task_file")
 check "puts the folder on the PATH once, the rest as it was" \
     test "$(system_path)" = "$long_path;$target"

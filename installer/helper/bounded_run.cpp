@@ -40,9 +40,9 @@ DWORD RunWithTimeLimit(const std::wstring& program, std::wstring commandLine, DW
     startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
-        WriteStandardOutput(program + L" could not be started (error " +
+    if (!CreateProcessW(program.empty() ? nullptr : program.c_str(), commandLine.data(), nullptr,
+                        nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
+        WriteStandardOutput(commandLine + L" could not be started (error " +
                             std::to_wstring(GetLastError()) + L").\n");
         return kRunNotStarted;
     }
@@ -53,7 +53,7 @@ DWORD RunWithTimeLimit(const std::wstring& program, std::wstring commandLine, DW
     } else {
         TerminateProcess(process.hProcess, kRunStoppedAtLimit);
         WaitForSingleObject(process.hProcess, 10000);
-        WriteStandardOutput(program + L" was still running after " +
+        WriteStandardOutput(commandLine + L" was still running after " +
                             std::to_wstring(limitMs / 1000) + L" s and was ended.\n");
     }
     CloseHandle(process.hProcess);

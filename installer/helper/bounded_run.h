@@ -6,7 +6,8 @@
 #include <vector>
 
 // Runs a program with this process's standard handles and waits for it, but no longer than
-// `limitMs`: a program still running then is ended. Returns its exit code, or one of these.
+// `limitMs`: a program still running then is ended. Without a program, the command line names it
+// and is read as CreateProcess reads it, as written. Returns its exit code, or one of these.
 inline constexpr DWORD kRunNotStarted = 256;
 inline constexpr DWORD kRunStoppedAtLimit = WAIT_TIMEOUT;
 

@@ -1,8 +1,6 @@
-"""A timestamp authority on loopback for the signing check: answers each RFC 3161 request that
-osslsigncode posts with `openssl ts -reply`, signed by the check's throwaway certificate. Prints
-its port, then serves until it is ended.
-
-Usage: timestamp_server.py <openssl configuration with a tsa_config section>"""
+# A timestamp authority on loopback for the signing check: answers each RFC 3161 request with
+# `openssl ts -reply`, prints its port, and serves until ended.
+#   timestamp_server.py <openssl configuration with a tsa_config section>
 import http.server
 import os
 import subprocess
