@@ -279,7 +279,7 @@ Function SetBrightness
     Call SayHelperOutput
     ${If} $R1 == 0
         ${Say} "Brightness set to $Brightness."
-    ${ElseIf} $R1 == 258
+    ${ElseIf} $R1 == ${RUN_STOPPED_AT_LIMIT}
         ${Say} "Brightness $Brightness remembered, but light.exe did not finish in time and was ended: see README.txt."
     ${Else}
         ${Say} "Brightness $Brightness remembered, but light.exe ended with exit code $R1: see README.txt."

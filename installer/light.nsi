@@ -52,6 +52,9 @@ ${StrStr}
 !define EXIT_REFUSED 2
 !define EXIT_NEWER_INSTALLED 3
 !define EXIT_FAILED 4
+!define EXIT_UNINSTALL_FAILED 2
+; The helper's exit code for a program it ended at the time limit (WAIT_TIMEOUT).
+!define RUN_STOPPED_AT_LIMIT 258
 
 Name "Light"
 OutFile "${OUTFILE}"

@@ -29,7 +29,7 @@ Function un.RemoveInstallation
     !insertmacro ForEachInstalledFile un.DeleteInstalledFile
     ${If} $UninstallFailed == 1
         ${Say} "Light stays in Apps & features, so that uninstalling can be run again."
-        SetErrorLevel 2
+        SetErrorLevel ${EXIT_UNINSTALL_FAILED}
         Return
     ${EndIf}
     DeleteRegKey HKLM "${UNINSTALL_KEY}"

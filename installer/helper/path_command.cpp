@@ -71,9 +71,9 @@ PathOutcome Change(std::wstring_view folder, bool add) {
     std::wstring why;
     PathOutcome outcome = PathLeftAsItIs;
     const std::optional<SystemPath> path = ReadSystemPath(key, why);
-    const std::optional<std::wstring> changed = !path ? std::nullopt
-                                                : add ? PathWithFolder(path->text, folder)
-                                                      : PathWithoutFolder(path->text, folder);
+    std::optional<std::wstring> changed;
+    if (path)
+        changed = add ? PathWithFolder(path->text, folder) : PathWithoutFolder(path->text, folder);
     if (!path) {
         outcome = LeftAsItIs(why);
     } else if (!changed) {
