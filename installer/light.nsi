@@ -144,8 +144,9 @@ FunctionEnd
 !macroend
 !define Refuse "!insertmacro Refuse"
 
-!include "${__FILEDIR__}\install_steps.nsh"
-!include "${__FILEDIR__}\uninstall_steps.nsh"
+!addincludedir "${__FILEDIR__}"
+!include install_steps.nsh
+!include uninstall_steps.nsh
 
 Function .onInit
     SetRegView 64
