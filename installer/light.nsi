@@ -262,7 +262,6 @@ FunctionEnd
 
 Function un.onInit
     SetRegView 64
-    InitPluginsDir
 FunctionEnd
 
 ; The remembered brightness stays, for a later installation.

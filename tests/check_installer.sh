@@ -92,13 +92,12 @@ check "resume from sleep, as the kernel logs it" has_event Microsoft-Windows-Ker
 check "leaving Modern Standby" has_event Microsoft-Windows-Kernel-Power 507
 
 for name in DisplayName DisplayVersion Publisher DisplayIcon InstallLocation UninstallString \
-    QuietUninstallString NoModify NoRepair EstimatedSize; do
+    QuietUninstallString NoModify NoRepair; do
     entry+="$name=$(value "$apps" "$name");"
 done
 check "Apps entry" test "$entry" = "DisplayName=Light;DisplayVersion=1.0.0;Publisher=Orvane;\
 DisplayIcon=$target\\light.exe,0;InstallLocation=$target;UninstallString=\"$target\\uninstall.exe\";\
-QuietUninstallString=\"$target\\setup-helper.exe\" uninstall;NoModify=0x1;NoRepair=0x1;\
-EstimatedSize=$(value "$apps" EstimatedSize);"
+QuietUninstallString=\"$target\\setup-helper.exe\" uninstall;NoModify=0x1;NoRepair=0x1;"
 check "Apps entry: size" grep -qE '^0x[0-9a-f]{3,}$' <<<"$(value "$apps" EstimatedSize)"
 
 : >"$firmware"

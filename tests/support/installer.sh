@@ -1,6 +1,6 @@
-# shellcheck shell=bash disable=SC2154  # build and setup come from the script that sources this
+# shellcheck shell=bash disable=SC2154  # build comes from the script that sources this
 # Sourced by the installer check: the Wine prefix as an administrator's machine, and what an
-# installation leaves on it. Needs build (the build folder) and setup (the installer) set.
+# installation leaves on it. Needs build (the build folder) set.
 wine_run=$build/wine-run
 drive=$build/wineprefix/drive_c
 tasks=$drive/windows/system32/tasks
