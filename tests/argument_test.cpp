@@ -34,7 +34,8 @@ std::vector<std::wstring> Corpus() {
     for (size_t digits = 1; digits <= 11; ++digits) {
         for (int sample = 0; sample < 23; ++sample) {
             std::wstring number(digits, sample < 3 ? L"019"[sample] : L'0');
-            for (wchar_t& digit : number) digit += sample < 3 ? 0 : random() % 10;
+            for (wchar_t& digit : number)
+                digit = static_cast<wchar_t>(digit + (sample < 3 ? 0 : random() % 10));
             corpus.push_back(number);
         }
     }

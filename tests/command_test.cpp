@@ -8,6 +8,7 @@
 #include "tests/support/light_run.h"
 #include "tests/support/registry.h"
 #include "tests/support/standin.h"
+#include "tests/support/case_name.h"
 
 namespace {
 
@@ -115,8 +116,7 @@ INSTANTIATE_TEST_SUITE_P(Commands, CommandTest, testing::Values(
     CommandCase{"LimitedSet", {L"50"}, Dword(42), 5, NotElevated("light"), Dword(42), -1, L"",
                 L"tools/light", true},
     CommandCase{"LimitedTwoArguments", {L"1", L"2"}, std::nullopt, 5, NotElevated("light.exe"),
-                std::nullopt, -1, L"", L"light.exe", true}),
-    [](const testing::TestParamInfo<CommandCase>& info) { return std::string(info.param.name); });
+                std::nullopt, -1, L"", L"light.exe", true}), CaseName());
 // clang-format on
 
 // Vectors the C runtime never hands over, which the entry must still survive: no name to show.

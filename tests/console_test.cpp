@@ -7,6 +7,7 @@
 
 #include "app/console_output.h"
 #include "tests/support/light_run.h"
+#include "tests/support/case_name.h"
 
 namespace {
 
@@ -62,8 +63,7 @@ INSTANTIATE_TEST_SUITE_P(Chunks, ConsoleChunkTest, testing::Values(
     ChunkCase{"PairAcrossTheLimit", L"abc\U0001F4A1d", 4, 3},
     ChunkCase{"PairJustInside", L"ab\U0001F4A1d", 4, 4},
     ChunkCase{"LoneHighSurrogateAtTheLimit", L"abc\xD83Dx", 4, 4},
-    ChunkCase{"LimitOfOneStillMoves", L"\U0001F4A1", 1, 1}),
-    [](const testing::TestParamInfo<ChunkCase>& info) { return std::string(info.param.name); });
+    ChunkCase{"LimitOfOneStillMoves", L"\U0001F4A1", 1, 1}), CaseName());
 // clang-format on
 
 }  // namespace

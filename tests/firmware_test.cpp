@@ -10,6 +10,7 @@
 
 #include "firmware/apply_brightness.h"
 #include "tests/support/standin.h"
+#include "tests/support/case_name.h"
 
 namespace {
 
@@ -84,8 +85,7 @@ INSTANTIATE_TEST_SUITE_P(Requests, ApplyTest, testing::Values(
     ApplyCase{"FirmwareClassMissing", L"missing-class:orvBIntM", 40, false, {}},
     ApplyCase{"RequestClassMissing", L"missing-class:orvBDataIn", 40, false, {}},
     ApplyCase{"ConnectFails", L"connect-fail", 40, false, {}},
-    ApplyCase{"ProxyBlanketRefused", L"blanket-fail", 40, false, {}}),
-    [](const testing::TestParamInfo<ApplyCase>& info) { return std::string(info.param.name); });
+    ApplyCase{"ProxyBlanketRefused", L"blanket-fail", 40, false, {}}), CaseName());
 // clang-format on
 
 TEST_F(FirmwareTest, ComAlreadyInitialisedIsLeftAsItWas) {

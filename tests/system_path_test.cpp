@@ -6,6 +6,7 @@
 #include <string>
 
 #include "installer/helper/system_path.h"
+#include "tests/support/case_name.h"
 
 namespace {
 
@@ -48,8 +49,7 @@ INSTANTIATE_TEST_SUITE_P(Paths, SystemPathTest, testing::Values(
     PathCase{"OtherLetterCase", L"A;c:\\PROGRAM FILES\\light", std::nullopt, L"A"},
     PathCase{"TrailingBackslash", L"A;" + kFolder + L"\\;B", std::nullopt, L"A;B"},
     PathCase{"Quoted", L"\"" + kFolder + L"\";A", std::nullopt, L"A"},
-    PathCase{"Variable", L"A;%ProgramFiles%\\Light", std::nullopt, L"A"}),
-    [](const testing::TestParamInfo<PathCase>& info) { return std::string(info.param.name); });
+    PathCase{"Variable", L"A;%ProgramFiles%\\Light", std::nullopt, L"A"}), CaseName());
 // clang-format on
 
 }  // namespace
