@@ -15,7 +15,8 @@ older=$3
 firmware=$(mktemp)
 LIGHT_STANDIN_STATE=$(windows_path "$firmware")
 export LIGHT_STANDIN_STATE
-trap 'clean; rm -f "$firmware"' EXIT
+"$build/wine-prefix" up || exit 1
+trap 'clean; rm -f "$firmware"; "$build/wine-prefix" down' EXIT
 win net start schedule >/dev/null 2>&1
 clean
 

@@ -1,8 +1,9 @@
 # shellcheck shell=bash disable=SC2154  # build comes from the script that sources this
-# Sourced by the installer check: the Wine prefix as an administrator's machine, and what an
-# installation leaves on it. Needs build (the build folder) set.
+# Sourced by the installer check: a Wine prefix of its own as an administrator's machine, and
+# what an installation leaves on it. Needs build (the build folder) set.
+export LIGHT_WINE_PREFIX=$build/wineprefix-installer
 wine_run=$build/wine-run
-drive=$build/wineprefix/drive_c
+drive=$LIGHT_WINE_PREFIX/drive_c
 tasks=$drive/windows/system32/tasks
 task_file=$tasks/Light\ brightness
 apps='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Light'

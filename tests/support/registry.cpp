@@ -15,6 +15,38 @@ RawValue Dword(DWORD value) {
              static_cast<BYTE>(value >> 16), static_cast<BYTE>(value >> 24)}};
 }
 
+// RegQueryValueExW, not RegGetValueW, which would add a missing terminating NUL to a string.
+std::optional<RawValue> ReadRawValue(const wchar_t* key, const wchar_t* name) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &opened) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    RawValue value;
+    DWORD size = 0;
+    LSTATUS status = RegQueryValueExW(opened, name, nullptr, &value.type, nullptr, &size);
+    if (status == ERROR_SUCCESS) {
+        value.data.resize(size);
+        status = RegQueryValueExW(opened, name, nullptr, &value.type, value.data.data(), &size);
+        value.data.resize(size);
+    }
+    RegCloseKey(opened);
+    if (status != ERROR_SUCCESS) return std::nullopt;
+    return value;
+}
+
+bool WriteRawValue(const wchar_t* key, const wchar_t* name, const RawValue& value) {
+    HKEY opened = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
+                        nullptr, &opened, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    const LSTATUS status = RegSetValueExW(opened, name, 0, value.type, value.data.data(),
+                                          static_cast<DWORD>(value.data.size()));
+    RegCloseKey(opened);
+    return status == ERROR_SUCCESS;
+}
+
 // Both views, so that a value written to the wrong one cannot leak into the next test.
 bool DeleteSettingsKey() {
     bool deleted = true;
@@ -26,22 +58,11 @@ bool DeleteSettingsKey() {
 }
 
 bool PutRawBrightness(const RawValue& value) {
-    return RegSetKeyValueW(HKEY_LOCAL_MACHINE, kSettingsKey, kValueName, value.type,
-                           value.data.data(),
-                           static_cast<DWORD>(value.data.size())) == ERROR_SUCCESS;
+    return WriteRawValue(kSettingsKey, kValueName, value);
 }
 
 std::optional<RawValue> RawBrightness() {
-    RawValue value;
-    value.data.resize(64);
-    DWORD size = static_cast<DWORD>(value.data.size());
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kSettingsKey, kValueName,
-                     RRF_RT_ANY | RRF_NOEXPAND | RRF_SUBKEY_WOW6464KEY, &value.type,
-                     value.data.data(), &size) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    value.data.resize(size);
-    return value;
+    return ReadRawValue(kSettingsKey, kValueName);
 }
 
 // A volatile key is gone after a restart, and the system refuses it a persistent sub-key.

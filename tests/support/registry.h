@@ -5,8 +5,8 @@
 #include <optional>
 #include <vector>
 
-// The remembered brightness as the registry holds it, read and written around the store under
-// test, always in the 64-bit view where administrators and scripts look for it.
+// Registry values exactly as stored, type and bytes, in HKLM's 64-bit view, where the program,
+// administrators and scripts look for them.
 struct RawValue {
     DWORD type = REG_NONE;
     std::vector<BYTE> data;
@@ -14,6 +14,10 @@ struct RawValue {
 };
 
 RawValue Dword(DWORD value);
+std::optional<RawValue> ReadRawValue(const wchar_t* key, const wchar_t* name);
+bool WriteRawValue(const wchar_t* key, const wchar_t* name, const RawValue& value);
+
+// The remembered brightness, read and written around the store under test.
 bool DeleteSettingsKey();
 bool PutRawBrightness(const RawValue& value);
 std::optional<RawValue> RawBrightness();
