@@ -22,6 +22,8 @@ bool WriteToConsole(HANDLE console, std::wstring_view text) {
     return true;
 }
 
+}  // namespace
+
 // A redirected Windows console program ends its lines with CR LF.
 bool WriteAsUtf8(HANDLE output, std::wstring_view text) {
     std::wstring lines;
@@ -47,8 +49,6 @@ bool WriteAsUtf8(HANDLE output, std::wstring_view text) {
     }
     return true;
 }
-
-}  // namespace
 
 std::size_t ConsoleChunkLength(std::wstring_view text, std::size_t limit) {
     std::size_t length = std::min(text.size(), limit);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <cstddef>
 #include <string_view>
 
@@ -8,6 +10,9 @@
 // without standard output (detached, or closed by its parent) writes nothing and that is fine.
 // Returns false only when an existing output refused the text.
 bool WriteStandardOutput(std::wstring_view text);
+
+// Writes text to a file or a pipe as UTF-8, each '\n' as CR LF.
+bool WriteAsUtf8(HANDLE output, std::wstring_view text);
 
 // How many code units of `text` one console write may take: at most `limit`, and never the high
 // half of a surrogate pair without its low half.

@@ -3,7 +3,7 @@
 ; wake, the folder on the system PATH and an Apps & features entry. CMake passes VERSION,
 ; OUTFILE, EXE, HELPER, GUIDE, LICENSE, ICON and TASK, and SIGN where a signing command exists.
 ;
-;   setup.exe [/S] [/BRIGHTNESS=<0..100>] [/NOPATH] [/DOWNGRADE] [/D=<folder>]
+;   setup.exe [/S] [/LOG=<file>] [/BRIGHTNESS=<0..100>] [/NOPATH] [/DOWNGRADE] [/D=<folder>]
 ;
 ; Exit codes: 0 installed; 1 cancelled; 2 refused, nothing changed (an invalid option or
 ; folder); 3 refused, nothing changed (a newer version is installed and /DOWNGRADE not given);
@@ -96,38 +96,8 @@ Var FolderProblem
 ; Why the installation failed, for the caller.
 Var FailureReason
 
-; What the installer and the uninstaller say goes to their details and, with /S, where there is
-; no window to show them, to their standard output as well: a deployment tool's log, or the
-; console they were started from.
-!macro TellCallerFunction un
-Function ${un}TellCaller
-    DetailPrint $R9
-    ${IfNot} ${Silent}
-        Return
-    ${EndIf}
-    System::Call 'kernel32::GetStdHandle(i -11) p .R8'
-    ${If} $R8 == 0
-    ${OrIf} $R8 == -1
-        System::Call 'kernel32::AttachConsole(i -1)'
-        System::Call 'kernel32::GetStdHandle(i -11) p .R8'
-    ${EndIf}
-    ${If} $R8 != 0
-    ${AndIf} $R8 != -1
-        FileWrite $R8 "$R9$\r$\n"
-    ${EndIf}
-FunctionEnd
-!macroend
-!insertmacro TellCallerFunction ""
-!insertmacro TellCallerFunction "un."
-!macro Say text
-    StrCpy $R9 "${text}"
-    !ifdef __UNINSTALL__
-        Call un.TellCaller
-    !else
-        Call TellCaller
-    !endif
-!macroend
-!define Say "!insertmacro Say"
+!addincludedir "${__FILEDIR__}"
+!include caller_output.nsh
 ; Ends the installation with the reason said; .onInstFailed undoes what it changed.
 !macro Fail text
     StrCpy $FailureReason "${text}"
@@ -144,12 +114,12 @@ FunctionEnd
 !macroend
 !define Refuse "!insertmacro Refuse"
 
-!addincludedir "${__FILEDIR__}"
 !include install_steps.nsh
 !include uninstall_steps.nsh
 
 Function .onInit
     SetRegView 64
+    Call OpenLog
     ${IfNot} ${RunningX64}
         ${Refuse} ${EXIT_REFUSED} "Light runs on 64-bit Windows only."
     ${EndIf}
@@ -262,6 +232,7 @@ FunctionEnd
 
 Function un.onInit
     SetRegView 64
+    Call un.OpenLog
 FunctionEnd
 
 ; The remembered brightness stays, for a later installation.

@@ -33,6 +33,7 @@ Function un.RemoveInstallation
         Return
     ${EndIf}
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
+    ${Say} "Light ${VERSION} is uninstalled from $INSTDIR."
     Call un.RemoveUninstaller
 FunctionEnd
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The installer in the Wine prefix, as administrators deploy it: refusals that change nothing,
-# failures that undo a first installation or leave an earlier one as it was, a silent install
-# into "R&D Light" whose task definition is checked against the Task Scheduler's schema, a long
-# PATH kept byte for byte, upgrades, a downgrade, a move, and a silent uninstall that waits.
+# The installer in a Wine prefix of its own, as administrators deploy it: refusals that change
+# nothing, failures that undo a first installation or leave an earlier one as it was, silent
+# installs whose task definitions run the installed light.exe whatever the folder is called, a
+# long PATH kept byte for byte and type for type, upgrades, a downgrade, a move, a silent
+# uninstall that waits, and logs that hold what was said.
 # Usage: check_installer.sh <build folder> <installer> <older installer, 2 s /BRIGHTNESS limit>
 # shellcheck disable=SC2317,SC2154  # functions only `check` calls; names from support/installer.sh
 set -uo pipefail
@@ -12,13 +13,18 @@ setup=$2
 older=$3
 . "$here/support/check.sh"
 . "$here/support/installer.sh"
-firmware=$(mktemp)
-LIGHT_STANDIN_STATE=$(windows_path "$firmware")
+work=$(mktemp -d)
+LIGHT_STANDIN_STATE=$(windows_path "$work/firmware")
 export LIGHT_STANDIN_STATE
 "$build/wine-prefix" up || exit 1
-trap 'clean; rm -f "$firmware"; "$build/wine-prefix" down' EXIT
+trap 'clean; rm -rf "$work"; "$build/wine-prefix" down' EXIT
 win net start schedule >/dev/null 2>&1
 clean
+firmware() { cat "$work/firmware" 2>/dev/null; }
+log() { echo "/LOG=$(windows_path "$work/$1")"; }
+# What a run said, as its log holds it after the line that names the run.
+logged() { grep -qE "^Light 1\.0\.0 $2, [0-9]{4}(-[0-9]{2}){2} [0-9]{2}(:[0-9]{2}){2}"$'\r$' "$work/$1" &&
+    test "$(grep -vE "^Light 1\.0\.0 $2, " "$work/$1")" = "$3"; }
 
 check "installer asks for administrator rights" grep -q 'level="requireAdministrator"' \
     <(wrestool -x --raw -t24 -n1 "$setup")
@@ -38,72 +44,58 @@ mkdir -p "$drive/Program Files/Foreign"
 for refusal in "/BRIGHTNESS=abc" "/BRIGHTNESS=101" "/BRIGHTNESS=-1" '/D=C:\Users\Public\Light' \
     '/D=C:\Program Files\..\Users\Public\Light' '/D=C:\Program Files\Orvane\Light' \
     '/D=C:\Program Files\Foreign' '/D=C:\Program Files\Light.'; do
-    said=$(install "$setup" "$refusal")
+    said=$(install "$setup" "$(log refused.log) $refusal")
     check "$refusal refused with exit code 2" test $? = 2
     check "$refusal: and says why: $said" grep -qF -- "${refusal#*=}" <<<"$said"
     check "$refusal changes nothing" test "$(our_folders)" = "$drive/Program Files/Foreign"
+    all_said+="$said"$'\n'
 done
 rmdir "$drive/Program Files/Foreign"
-check "refusals remember no brightness and leave the PATH" test "$(stored)/$(system_path)" = "/$long_path"
+check "the log of the refusals holds what they said" logged refused.log setup "${all_said%$'\n'}"
+check "refusals remember no brightness and leave the PATH" \
+    test "$(stored)/$(system_path)" = "/$(expandable "$long_path")"
 
 # A first installation whose task cannot be registered leaves nothing behind.
 target='C:\Program Files\R&D Light'
 folder=$(folder_of "$target")
 mkdir "$task_file"
-said=$(install "$setup" "/D=$target")
+said=$(install "$setup" "$(log failed.log) /D=$target")
 check "failed task registration: exit code 4" test $? = 4
 check "says which step failed, and that it was undone" grep -qzE \
     "Could not register the scheduled task.*was undone" <<<"$said"
+check "and its log holds that" logged failed.log setup "$said"
 rmdir "$task_file"
 check "a failed first installation leaves nothing" nothing_installed
-check "and the PATH as it was" test "$(system_path)" = "$long_path"
+check "and the PATH as it was" test "$(system_path)" = "$(expandable "$long_path")"
 
+# The task's definition: the shipped one, but for the installed light.exe, read back as written.
+text_of() { iconv -f UTF-16 -t UTF-8 "$1" | sed 's/ xmlns="[^"]*"//; s/"UTF-16"/"UTF-8"/'; }
+runs_installed() {
+    local xml
+    xml=$(folder_of "$1")/light-task.xml
+    xmllint --noout --schema "$here/task_definition.xsd" "$xml" &&
+        diff <(text_of "$here/../installer/light-task.xml" | grep -v '<Command>') \
+            <(text_of "$xml" | grep -v '<Command>') &&
+        test "$(text_of "$xml" | xmllint --xpath 'string(//Exec/Command)' -)" = "\"$1\\light.exe\""
+}
 install "$setup" "/BRIGHTNESS=40 /D=$target"
-outcome="$?/$(stored)/$(cat "$firmware")"
+outcome="$?/$(stored)/$(firmware)"
 check "silent install with /BRIGHTNESS=40: exit code, remembered, firmware: $outcome" \
     test "$outcome" = 0/0x28/40
 check "installs its six files" test "$(cd "$folder" && printf '%s ' *)" = \
     "LICENSE.txt README.txt light-task.xml light.exe setup-helper.exe uninstall.exe "
 check "registers the task" grep -qa 'light.exe again at logon' <(tr -d '\0' <"$task_file")
+check "its definition runs $target\\light.exe" runs_installed "$target"
 check "puts the folder on the PATH once, the rest as it was" \
-    test "$(system_path)" = "$long_path;$target"
-
-xml=$folder/light-task.xml
-check "the definition is what the Task Scheduler's schema allows" \
-    xmllint --noout --schema "$here/task_definition.xsd" "$xml"
-definition=$(iconv -f UTF-16 -t UTF-8 "$xml" | sed 's/ xmlns="[^"]*"//; s/"UTF-16"/"UTF-8"/')
-xpath() { xmllint --xpath "$1" - <<<"$definition" 2>/dev/null; }
-subscriptions=$(for index in 1 2 3; do
-    query=$(xpath "string(//EventTrigger[$index]/Subscription)")
-    xmllint --noout - <<<"$query" && echo "$query $(xpath "string(//EventTrigger[$index]/Delay)")"
-done)
-has_event() { grep -qF "[@Name='$1'] and EventID=$2]]</Select></Query></QueryList> PT5S" <<<"$subscriptions"; }
-command=$(xpath 'string(//Exec/Command)')
-# The schema allows no arguments, and holds the action's context to the principal.
-for fact in "$command|\"$target\\light.exe\"" \
-    "$(xpath 'string(//Principal/UserId)') $(xpath 'string(//Principal/RunLevel)')|S-1-5-18 HighestAvailable" \
-    "$(xpath '//LogonTrigger/Delay/text()' | tr '\n' ' ')$(xpath 'count(//LogonTrigger/UserId)')|PT10S PT2M 0" \
-    "$(xpath 'string(//MultipleInstancesPolicy)')|IgnoreNew" \
-    "$(xpath 'string(//DisallowStartIfOnBatteries)') $(xpath 'string(//StopIfGoingOnBatteries)')|false false" \
-    "$(xpath 'string(//Settings/ExecutionTimeLimit)')|PT1M"; do
-    check "definition: ${fact%%|*}" test "${fact%%|*}" = "${fact#*|}"
-done
-check "resume from sleep or hibernation, as logged" has_event Microsoft-Windows-Power-Troubleshooter 1
-check "resume from sleep, as the kernel logs it" has_event Microsoft-Windows-Kernel-Power 107
-check "leaving Modern Standby" has_event Microsoft-Windows-Kernel-Power 507
-
-for name in DisplayName DisplayVersion Publisher DisplayIcon InstallLocation UninstallString \
-    QuietUninstallString NoModify NoRepair; do
-    entry+="$name=$(value "$apps" "$name");"
-done
-check "Apps entry" test "$entry" = "DisplayName=Light;DisplayVersion=1.0.0;Publisher=Orvane;\
-DisplayIcon=$target\\light.exe,0;InstallLocation=$target;UninstallString=\"$target\\uninstall.exe\";\
-QuietUninstallString=\"$target\\setup-helper.exe\" uninstall;NoModify=0x1;NoRepair=0x1;"
+    test "$(system_path)" = "$(expandable "$long_path;$target")"
+check "Apps entry" test "$(value "$apps" "${apps_entry[@]}" | tr '\n' '|')" = "Light|1.0.0|Orvane|\
+$target\\light.exe,0|$target|\"$target\\uninstall.exe\"|\"$target\\setup-helper.exe\" uninstall|\
+0x1|0x1|$target|"
 check "Apps entry: size" grep -qE '^0x[0-9a-f]{3,}$' <<<"$(value "$apps" EstimatedSize)"
 
-: >"$firmware"
-run_line "$command"
-check "the task's command sets the remembered brightness" test "$?/$(cat "$firmware")" = 0/40
+: >"$work/firmware"
+run_line "\"$target\\light.exe\""
+check "the task's command sets the remembered brightness" test "$?/$(firmware)" = 0/40
 
 # Upgrades that fail leave the earlier installation exactly as it was, and still uninstallable.
 before=$(snapshot)
@@ -136,34 +128,36 @@ check "and no light.exe left running" test -z "$(pgrep --runstates RSD -f 'light
 LIGHT_STANDIN_FAULTS=exec-fail:5 install "$setup" "/BRIGHTNESS=70"
 outcome="$?/$(stored)/$(value "$apps" DisplayVersion)"
 check "newer over older, firmware refusing /BRIGHTNESS=70: $outcome" test "$outcome" = 0/0x46/1.0.0
-: >"$firmware"
+: >"$work/firmware"
 install "$setup"
-outcome="$?/$(stored)/$(cat "$firmware")/$(value "$apps" InstallLocation)"
+outcome="$?/$(stored)/$(firmware)/$(value "$apps" InstallLocation)"
 check "the same version again keeps folder and brightness, firmware untouched: $outcome" \
     test "$outcome" = "0/0x46//$target"
-check "and the PATH holds the folder once" test "$(system_path)" = "$long_path;$target"
+check "and the PATH holds the folder once" test "$(system_path)" = "$(expandable "$long_path;$target")"
 
-moved='C:\Program Files\Light Moved'
-install "$setup" "/D=$moved"
-check "another folder: exit code 0" test $? = 0
+# A log that cannot be written does not stop the installation.
+moved="C:\\Program Files\\Ørvane's Lämp 灯"
+said=$(install "$setup" "/LOG=C:\\no-such-folder\\light.log /D=$moved")
+check "another folder, and a log that cannot be written: exit code 0" test $? = 0
+check "and says so" grep -qF 'Could not write to the log C:\no-such-folder\light.log' <<<"$said"
 check "the earlier installation is gone" test "$(our_folders)" = "$(folder_of "$moved")"
 check "one task" test "$(ls "$tasks")" = "Light brightness"
-check "registered for the new folder's light.exe" grep -qF "<Command>\"$moved\\light.exe\"</Command>" \
-    <(iconv -f UTF-16 -t UTF-8 "$(folder_of "$moved")/light-task.xml")
+check "its definition runs $moved\\light.exe" runs_installed "$moved"
 check "one Apps entry, for the new folder" test "$(value "$apps" InstallLocation)" = "$moved"
-check "the PATH names the new folder only" test "$(system_path)" = "$long_path;$moved"
+check "the PATH names the new folder only" test "$(system_path)" = "$(expandable "$long_path;$moved")"
 
-uninstall=$(value "$apps" QuietUninstallString)
+uninstall="$(value "$apps" QuietUninstallString) $(log uninstall.log)"
 hold "$(folder_of "$moved")/README.txt"
 said=$(run_line "$uninstall")
 check "silent uninstall with a file held open fails: exit code 2" test $? = 2
-check "and says which file" grep -qF 'Could not delete C:\Program Files\Light Moved\README.txt' <<<"$said"
+check "and says which file" grep -qF "Could not delete $moved\\README.txt" <<<"$said"
 release
 check "and stays in Apps, to be run again" test -n "$(value "$apps" DisplayName)"
-run_line "$uninstall"
+said+=$'\n'$(run_line "$uninstall")
 check "silent uninstall: exit code 0" test $? = 0
 check "returns when folder, task and Apps entry are gone" nothing_installed
-check "and the PATH as it was, byte for byte" test "$(system_path)" = "$long_path"
+check "the log of both uninstalls holds what they said" logged uninstall.log uninstall "$said"
+check "and the PATH as it was, byte for byte" test "$(system_path)" = "$(expandable "$long_path")"
 check "and keeps the remembered brightness" test "$(stored)" = 0x46
 
 # With Wine's own PATH, which Wine hands new programs whole (it cuts a long one short): /NOPATH
@@ -171,16 +165,19 @@ check "and keeps the remembered brightness" test "$(stored)" = 0x46
 # in other letters and with a backslash, is neither added again nor taken off.
 set_system_path "$stock_path"
 install "$setup" "/NOPATH"
-check "/NOPATH: installed, the PATH as it was" test "$?/$(system_path)" = "0/$stock_path"
+check "/NOPATH: installed, the PATH as it was" test "$?/$(system_path)" = "0/$(expandable "$stock_path")"
 install "$setup"
-check "installed again: the folder on the PATH" test "$(system_path)" = "$stock_path;C:\\Program Files\\Light"
+check "installed again: the folder on the PATH" \
+    test "$(system_path)" = "$(expandable "$stock_path;C:\\Program Files\\Light")"
+check "its definition runs C:\\Program Files\\Light\\light.exe" runs_installed 'C:\Program Files\Light'
 win cmd /c light 50
-check "a new prompt finds light on the PATH" test "$?/$(cat "$firmware")" = 0/50
+check "a new prompt finds light on the PATH" test "$?/$(firmware)" = 0/50
 run_line "$(value "$apps" QuietUninstallString)"
-check "uninstalled, the PATH as it was" test "$?/$(system_path)" = "0/$stock_path"
+check "uninstalled, the PATH as it was" test "$?/$(system_path)" = "0/$(expandable "$stock_path")"
 set_system_path "$stock_path;c:\\program files\\light\\"
 install "$setup"
-check "an entry already there is not added again" test "$(system_path)" = "$stock_path;c:\\program files\\light\\"
+check "an entry already there is not added again" \
+    test "$(system_path)" = "$(expandable "$stock_path;c:\\program files\\light\\")"
 run_line "$(value "$apps" QuietUninstallString)"
-check "nor taken off" test "$(system_path)" = "$stock_path;c:\\program files\\light\\"
-finish "installer: refuses, fails whole, installs, upgrades, moves and uninstalls as it should"
+check "nor taken off" test "$(system_path)" = "$(expandable "$stock_path;c:\\program files\\light\\")"
+finish "installer: refuses, fails whole, installs, upgrades, moves, uninstalls and logs as it should"

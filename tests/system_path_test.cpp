@@ -1,12 +1,16 @@
-// The installer's PATH edits as text: the folder goes on once, comes off again, and every other
-// entry, separator and character stays exactly as it was.
+// The installer's PATH edits: as text, the folder goes on once, comes off again, and every other
+// entry, separator and character stays exactly as it was; in the registry, the value keeps its
+// type and its terminating NUL, and one that cannot be changed safely keeps every byte.
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 
+#include "installer/helper/path_command.h"
 #include "installer/helper/system_path.h"
 #include "tests/support/case_name.h"
+#include "tests/support/light_run.h"
+#include "tests/support/registry.h"
 
 namespace {
 
@@ -50,6 +54,74 @@ INSTANTIATE_TEST_SUITE_P(Paths, SystemPathTest, testing::Values(
     PathCase{"TrailingBackslash", L"A;" + kFolder + L"\\;B", std::nullopt, L"A;B"},
     PathCase{"Quoted", L"\"" + kFolder + L"\";A", std::nullopt, L"A"},
     PathCase{"Variable", L"A;%ProgramFiles%\\Light", std::nullopt, L"A"}), CaseName());
+// clang-format on
+
+constexpr wchar_t kEnvironment[] =
+    L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+
+// A string value as the registry holds it: UTF-16, with its terminating NUL unless told otherwise.
+RawValue Stored(DWORD type, const std::wstring& text, bool terminated = true) {
+    const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
+    return {type, {bytes, bytes + (text.size() + (terminated ? 1 : 0)) * sizeof(wchar_t)}};
+}
+
+// A PATH of `length` characters that ends in the stock one.
+std::wstring PathOfLength(size_t length) {
+    return std::wstring(length - kStock.size() - 1, L'x') + L";" + kStock;
+}
+
+struct StoredCase {
+    const char* name;
+    RawValue before;
+    bool add;
+    PathOutcome outcome;
+    std::optional<RawValue> after;  // nullopt: exactly as before
+    std::wstring folder = kFolder;
+};
+
+class StoredPathTest : public testing::TestWithParam<StoredCase> {
+  protected:
+    void SetUp() override { ASSERT_TRUE(original) << "no system PATH to begin with"; }
+    void TearDown() override { WriteRawValue(kEnvironment, L"Path", *original); }
+    const std::optional<RawValue> original = ReadRawValue(kEnvironment, L"Path");
+};
+
+TEST_P(StoredPathTest, KeepsTypeTerminatorAndEveryOtherByte) {
+    const StoredCase& path = GetParam();
+    ASSERT_TRUE(WriteRawValue(kEnvironment, L"Path", path.before));
+    PathOutcome outcome = PathChanged;
+    const std::string said = CaptureStandardOutput([&] {
+        outcome = path.add ? AddToSystemPath(path.folder) : RemoveFromSystemPath(path.folder);
+    });
+    EXPECT_EQ(outcome, path.outcome);
+    EXPECT_EQ(ReadRawValue(kEnvironment, L"Path"), path.after.value_or(path.before));
+    // Left as it is, it says why; otherwise it says nothing.
+    EXPECT_EQ(said.empty(), outcome != PathLeftAsItIs) << said;
+}
+
+const std::wstring kAdded = kStock + L";" + kFolder;
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Stored, StoredPathTest, testing::Values(
+    StoredCase{"ExpandableStaysExpandable", Stored(REG_EXPAND_SZ, kStock), true, PathChanged,
+               Stored(REG_EXPAND_SZ, kAdded)},
+    StoredCase{"PlainStaysPlain", Stored(REG_SZ, kStock), true, PathChanged, Stored(REG_SZ, kAdded)},
+    StoredCase{"RemovedAsItWas", Stored(REG_EXPAND_SZ, kAdded), false, PathChanged,
+               Stored(REG_EXPAND_SZ, kStock)},
+    StoredCase{"UnterminatedGetsItsNul", Stored(REG_EXPAND_SZ, kStock, false), true, PathChanged,
+               Stored(REG_EXPAND_SZ, kAdded)},
+    StoredCase{"AlreadyThere", Stored(REG_EXPAND_SZ, kAdded), true, PathAlreadyAsWanted,
+               std::nullopt},
+    StoredCase{"UpToTheLimit", Stored(REG_EXPAND_SZ, PathOfLength(32767 - kFolder.size() - 1)),
+               true, PathChanged,
+               Stored(REG_EXPAND_SZ, PathOfLength(32767 - kFolder.size() - 1) + L";" + kFolder)},
+    StoredCase{"BeyondTheLimit", Stored(REG_EXPAND_SZ, PathOfLength(32767 - kFolder.size())),
+               true, PathLeftAsItIs, std::nullopt},
+    StoredCase{"NotAString", Dword(7), true, PathLeftAsItIs, std::nullopt},
+    StoredCase{"InnerNul", Stored(REG_EXPAND_SZ, std::wstring(L"A\0B", 3)), false, PathLeftAsItIs,
+               std::nullopt},
+    StoredCase{"FolderNameWithSeparator", Stored(REG_EXPAND_SZ, kStock), true, PathLeftAsItIs,
+               std::nullopt, L"C:\\Program Files\\A;B"}), CaseName());
 // clang-format on
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "installer/helper/bounded_run.h"
 
-#include "app/console_output.h"
+#include "installer/helper/report.h"
 
 namespace {
 
@@ -42,8 +42,8 @@ DWORD RunWithTimeLimit(const std::wstring& program, std::wstring commandLine, DW
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(program.empty() ? nullptr : program.c_str(), commandLine.data(), nullptr,
                         nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
-        WriteStandardOutput(commandLine + L" could not be started (error " +
-                            std::to_wstring(GetLastError()) + L").\n");
+        const DWORD error = GetLastError();
+        Report(commandLine + L" could not be started (error " + std::to_wstring(error) + L").");
         return kRunNotStarted;
     }
     CloseHandle(process.hThread);
@@ -53,8 +53,8 @@ DWORD RunWithTimeLimit(const std::wstring& program, std::wstring commandLine, DW
     } else {
         TerminateProcess(process.hProcess, kRunStoppedAtLimit);
         WaitForSingleObject(process.hProcess, 10000);
-        WriteStandardOutput(commandLine + L" was still running after " +
-                            std::to_wstring(limitMs / 1000) + L" s and was ended.\n");
+        Report(commandLine + L" was still running after " + std::to_wstring(limitMs / 1000) +
+               L" s and was ended.");
     }
     CloseHandle(process.hProcess);
     return exitCode;

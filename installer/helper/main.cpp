@@ -5,8 +5,9 @@
 //   setup-helper run <milliseconds> <program> [argument]...
 //                                                  the program's exit code, 256 if it did not
 //                                                  start, 258 if it was ended at the limit
-//   setup-helper uninstall                         removes the installation it belongs to, and
-//                                                  returns when all is gone: 0, or the failure
+//   setup-helper uninstall [/LOG=<file>]          removes the installation it belongs to, and
+//                                                  returns when all is gone: 0, or the failure;
+//                                                  what it says is appended to the log too
 #include <windows.h>
 
 #include <cwchar>
@@ -15,6 +16,7 @@
 
 #include "installer/helper/bounded_run.h"
 #include "installer/helper/path_command.h"
+#include "installer/helper/report.h"
 #include "installer/helper/uninstall_command.h"
 
 namespace {
@@ -29,7 +31,11 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc > 1 ? argv[1] : L"";
     if (command == L"path-add" && argc == 3) return AddToSystemPath(argv[2]);
     if (command == L"path-remove" && argc == 3) return RemoveFromSystemPath(argv[2]);
-    if (command == L"uninstall" && argc == 2) return static_cast<int>(UninstallAndWait());
+    if (command == L"uninstall" && argc == 2) return static_cast<int>(UninstallAndWait(L""));
+    if (command == L"uninstall" && argc == 3 && _wcsnicmp(argv[2], L"/LOG=", 5) == 0) {
+        ReportTo(argv[2] + 5);
+        return static_cast<int>(UninstallAndWait(argv[2] + 5));
+    }
     if (command == L"run" && argc >= 4) {
         wchar_t* end = nullptr;
         const unsigned long limitMs = std::wcstoul(argv[2], &end, 10);

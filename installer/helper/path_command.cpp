@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/console_output.h"
+#include "installer/helper/report.h"
 #include "installer/helper/system_path.h"
 
 namespace {
@@ -23,7 +23,7 @@ struct SystemPath {
 };
 
 PathOutcome LeftAsItIs(const std::wstring& why) {
-    WriteStandardOutput(L"The system PATH was left as it is: " + why + L"\n");
+    Report(L"The system PATH was left as it is: " + why);
     return PathLeftAsItIs;
 }
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/console_output.h"
+#include "installer/helper/report.h"
 #include "installer/helper/bounded_run.h"
 
 namespace {
@@ -46,22 +46,23 @@ void MoveOutOfTheWay(const std::wstring& self) {
 
 }  // namespace
 
-DWORD UninstallAndWait() {
+DWORD UninstallAndWait(const std::wstring& logFile) {
     const std::wstring self = OwnPath();
     const std::wstring folder = self.substr(0, self.find_last_of(L'\\'));
     const std::wstring uninstaller = folder + L"\\uninstall.exe";
     // _?= runs it in place and must come last, unquoted.
-    const DWORD exitCode =
-        RunWithTimeLimit(uninstaller, L"\"" + uninstaller + L"\" /S _?=" + folder, INFINITE);
+    const std::wstring log = logFile.empty() ? L"" : L" /LOG=\"" + logFile + L"\"";
+    const DWORD exitCode = RunWithTimeLimit(
+        uninstaller, L"\"" + uninstaller + L"\" /S" + log + L" _?=" + folder, INFINITE);
     // A failed step leaves the installation as it is, to be uninstalled again.
     if (exitCode != 0) return exitCode;
     if (!DeleteSoon(uninstaller)) {
-        WriteStandardOutput(L"Could not delete " + uninstaller + L".\n");
+        Report(L"Could not delete " + uninstaller + L".");
         return kLeftoverFailure;
     }
     MoveOutOfTheWay(self);
     if (!RemoveDirectoryW(folder.c_str())) {
-        WriteStandardOutput(folder + L" holds files that Light did not install, and was left.\n");
+        Report(folder + L" holds files that Light did not install, and was left.");
     }
     return 0;
 }

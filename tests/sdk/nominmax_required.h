@@ -3,5 +3,5 @@
 // and its C++ library defines NOMINMAX for itself, so only a check of the build's own flags
 // catches a target built without it.
 #ifndef NOMINMAX
-#error "NOMINMAX is not defined: built against the Windows SDK, this source would meet its min and max macros"
+#error "NOMINMAX is not defined: against the Windows SDK, this source would meet min and max macros"
 #endif

@@ -2,28 +2,31 @@
 # Sourced by the installer check: a Wine prefix of its own as an administrator's machine, and
 # what an installation leaves on it. Needs build (the build folder) set.
 export LIGHT_WINE_PREFIX=$build/wineprefix-installer
-wine_run=$build/wine-run
 drive=$LIGHT_WINE_PREFIX/drive_c
 tasks=$drive/windows/system32/tasks
 task_file=$tasks/Light\ brightness
-apps='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Light'
-settings='HKLM\SOFTWARE\Orvane\CalvexLighting'
-environment='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
+apps='Software\Microsoft\Windows\CurrentVersion\Uninstall\Light'
+settings='SOFTWARE\Orvane\CalvexLighting'
+environment='System\CurrentControlSet\Control\Session Manager\Environment'
 
 # Every Windows program gets a minute; one that hangs fails its check instead of the whole run.
-win() { timeout 60 "$wine_run" "$@"; }
+win() { timeout 60 "$build/wine-run" "$@"; }
 windows_path() { win winepath -w "$1" 2>/dev/null; }
 # A command line run as written, as deployment tools run QuietUninstallString.
 run_line() { win "$build/bin/run_command_line.exe" "$1"; }
 install() { run_line "$(windows_path "$1") /S${2:+ $2}"; }
 
-value() {  # registry key, value name: the data exactly as stored
-    win reg query "$1" /v "$2" /reg:64 2>/dev/null | tr -d '\r' |
-        sed -n "s/^    $2    REG_[A-Z_]*    //p"
-}
+# Values of a key under HKLM, one line each: text as UTF-8, a number as 0x...
+value() { win "$build/bin/registry_value.exe" "$@"; }
 stored() { value "$settings" Brightness; }
-system_path() { value "$environment" Path; }
-set_system_path() { win reg add "$environment" /v Path /t REG_EXPAND_SZ /d "$1" /f /reg:64 >/dev/null; }
+# The system PATH exactly as stored: its type and every byte, the terminating NUL included.
+system_path() { win "$build/bin/registry_value.exe" --raw "$environment" Path; }
+expandable() {  # text: how the registry holds it as a REG_EXPAND_SZ (type 2)
+    echo "2 $(printf '%s\0' "$1" | iconv -f UTF-8 -t UTF-16LE | od -An -v -tx1 | tr -d ' \n')"
+}
+set_system_path() {
+    win reg add "HKLM\\$environment" /v Path /t REG_EXPAND_SZ /d "$1" /f /reg:64 >/dev/null
+}
 folder_of() { echo "$drive/Program Files/${1#C:\\Program Files\\}"; }
 
 # Anything an installation may leave: a folder of Program Files' own, the task, the Apps entry.
@@ -32,10 +35,12 @@ our_folders() { find "$drive/Program Files" -mindepth 1 -maxdepth 1 | grep -vE "
 nothing_installed() {
     [ -z "$(our_folders)" ] && [ ! -e "$task_file" ] && [ -z "$(value "$apps" DisplayName)" ]
 }
+apps_entry=(DisplayName DisplayVersion Publisher DisplayIcon InstallLocation UninstallString
+    QuietUninstallString NoModify NoRepair PathEntry)
 # Everything an installation is made of, to compare before and after a step.
 snapshot() {
     (cd "$(folder_of "$(value "$apps" InstallLocation)")" && sha256sum -- *)
-    win reg query "$apps" /reg:64 | tr -d '\r'
+    value "$apps" "${apps_entry[@]}" EstimatedSize
     system_path
     sha256sum "$task_file"
     our_folders
@@ -65,7 +70,7 @@ clean() {
     while read -r folder; do rm -rf "$folder"; done < <(our_folders)
     rm -f "$drive"/users/*/Temp/lgt*.tmp
     win schtasks /delete /tn "Light brightness" /f
-    win reg delete "$apps" /f /reg:64
-    win reg delete "$settings" /f /reg:64
+    win reg delete "HKLM\\$apps" /f /reg:64
+    win reg delete "HKLM\\$settings" /f /reg:64
     set_system_path "$stock_path"
 } >/dev/null 2>&1

@@ -1,5 +1,6 @@
 #include "tests/support/registry.h"
 
+#include <iomanip>
 #include <string>
 
 namespace {
@@ -8,6 +9,12 @@ constexpr wchar_t kSettingsKey[] = L"SOFTWARE\\Orvane\\CalvexLighting";
 constexpr wchar_t kValueName[] = L"Brightness";
 
 }  // namespace
+
+void PrintTo(const RawValue& value, std::ostream* out) {
+    *out << "type " << value.type << ":" << std::hex << std::setfill('0');
+    for (const BYTE byte : value.data) *out << " " << std::setw(2) << static_cast<int>(byte);
+    *out << std::dec;
+}
 
 RawValue Dword(DWORD value) {
     return {REG_DWORD,

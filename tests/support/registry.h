@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <optional>
+#include <ostream>
 #include <vector>
 
 // Registry values exactly as stored, type and bytes, in HKLM's 64-bit view, where the program,
@@ -12,6 +13,9 @@ struct RawValue {
     std::vector<BYTE> data;
     bool operator==(const RawValue&) const = default;
 };
+
+// For failure messages: the type, then the bytes in hex.
+void PrintTo(const RawValue& value, std::ostream* out);
 
 RawValue Dword(DWORD value);
 std::optional<RawValue> ReadRawValue(const wchar_t* key, const wchar_t* name);
