@@ -20,6 +20,8 @@ Target x86-unicode
 !endif
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
+; No file dates in the installer: the same sources build the same bytes, whenever and wherever.
+SetDateSave off
 ; A file that cannot be written fails the installation, which is then undone: never skipped.
 AllowSkipFiles off
 

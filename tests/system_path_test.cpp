@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "installer/helper/path_command.h"
 #include "installer/helper/system_path.h"
@@ -59,10 +60,10 @@ INSTANTIATE_TEST_SUITE_P(Paths, SystemPathTest, testing::Values(
 constexpr wchar_t kEnvironment[] =
     L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
 
-// A string value as the registry holds it: UTF-16, with its terminating NUL unless told otherwise.
-RawValue Stored(DWORD type, const std::wstring& text, bool terminated = true) {
+// A string value as the registry holds it: UTF-16, with its terminating NUL.
+RawValue Stored(DWORD type, const std::wstring& text) {
     const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
-    return {type, {bytes, bytes + (text.size() + (terminated ? 1 : 0)) * sizeof(wchar_t)}};
+    return {type, {bytes, bytes + (text.size() + 1) * sizeof(wchar_t)}};
 }
 
 // A PATH of `length` characters that ends in the stock one.
@@ -70,36 +71,63 @@ std::wstring PathOfLength(size_t length) {
     return std::wstring(length - kStock.size() - 1, L'x') + L";" + kStock;
 }
 
+// Every value this process hands to RegSetValueExW, as Windows stores it. Wine adds a missing
+// terminating NUL to a string by itself, so a value read back could not show one missing.
+extern "C" decltype(&RegSetValueExW) __imp_RegSetValueExW;
+decltype(&RegSetValueExW) realSetValue = nullptr;
+std::vector<RawValue> written;
+LSTATUS WINAPI RecordedSetValue(HKEY key, LPCWSTR name, DWORD reserved, DWORD type,
+                                const BYTE* data, DWORD size) {
+    written.push_back({type, {data, data + size}});
+    return realSetValue(key, name, reserved, type, data, size);
+}
+void SetValueThrough(decltype(&RegSetValueExW) function) {
+    DWORD protection = 0;
+    VirtualProtect(&__imp_RegSetValueExW, sizeof(function), PAGE_READWRITE, &protection);
+    __imp_RegSetValueExW = function;
+    VirtualProtect(&__imp_RegSetValueExW, sizeof(function), protection, &protection);
+}
+
 struct StoredCase {
     const char* name;
     RawValue before;
     bool add;
     PathOutcome outcome;
-    std::optional<RawValue> after;  // nullopt: exactly as before
+    std::optional<RawValue> after;  // nullopt: not written at all
     std::wstring folder = kFolder;
 };
 
 class StoredPathTest : public testing::TestWithParam<StoredCase> {
   protected:
-    void SetUp() override { ASSERT_TRUE(original) << "no system PATH to begin with"; }
-    void TearDown() override { WriteRawValue(kEnvironment, L"Path", *original); }
+    void SetUp() override {
+        ASSERT_TRUE(original) << "no system PATH to begin with";
+        realSetValue = __imp_RegSetValueExW;
+        SetValueThrough(RecordedSetValue);
+    }
+    void TearDown() override {
+        SetValueThrough(realSetValue);
+        WriteRawValue(kEnvironment, L"Path", *original);
+    }
     const std::optional<RawValue> original = ReadRawValue(kEnvironment, L"Path");
 };
 
 TEST_P(StoredPathTest, KeepsTypeTerminatorAndEveryOtherByte) {
     const StoredCase& path = GetParam();
     ASSERT_TRUE(WriteRawValue(kEnvironment, L"Path", path.before));
+    written.clear();
     PathOutcome outcome = PathChanged;
     const std::string said = CaptureStandardOutput([&] {
         outcome = path.add ? AddToSystemPath(path.folder) : RemoveFromSystemPath(path.folder);
     });
     EXPECT_EQ(outcome, path.outcome);
+    EXPECT_EQ(written, path.after ? std::vector<RawValue>{*path.after} : std::vector<RawValue>{});
     EXPECT_EQ(ReadRawValue(kEnvironment, L"Path"), path.after.value_or(path.before));
     // Left as it is, it says why; otherwise it says nothing.
     EXPECT_EQ(said.empty(), outcome != PathLeftAsItIs) << said;
 }
 
 const std::wstring kAdded = kStock + L";" + kFolder;
+const std::wstring kLongest = PathOfLength(32767 - kFolder.size() - 1);
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Stored, StoredPathTest, testing::Values(
@@ -108,15 +136,12 @@ INSTANTIATE_TEST_SUITE_P(Stored, StoredPathTest, testing::Values(
     StoredCase{"PlainStaysPlain", Stored(REG_SZ, kStock), true, PathChanged, Stored(REG_SZ, kAdded)},
     StoredCase{"RemovedAsItWas", Stored(REG_EXPAND_SZ, kAdded), false, PathChanged,
                Stored(REG_EXPAND_SZ, kStock)},
-    StoredCase{"UnterminatedGetsItsNul", Stored(REG_EXPAND_SZ, kStock, false), true, PathChanged,
-               Stored(REG_EXPAND_SZ, kAdded)},
     StoredCase{"AlreadyThere", Stored(REG_EXPAND_SZ, kAdded), true, PathAlreadyAsWanted,
                std::nullopt},
-    StoredCase{"UpToTheLimit", Stored(REG_EXPAND_SZ, PathOfLength(32767 - kFolder.size() - 1)),
-               true, PathChanged,
-               Stored(REG_EXPAND_SZ, PathOfLength(32767 - kFolder.size() - 1) + L";" + kFolder)},
-    StoredCase{"BeyondTheLimit", Stored(REG_EXPAND_SZ, PathOfLength(32767 - kFolder.size())),
-               true, PathLeftAsItIs, std::nullopt},
+    StoredCase{"UpToTheLimit", Stored(REG_EXPAND_SZ, kLongest), true, PathChanged,
+               Stored(REG_EXPAND_SZ, kLongest + L";" + kFolder)},
+    StoredCase{"BeyondTheLimit", Stored(REG_EXPAND_SZ, L"x" + kLongest), true, PathLeftAsItIs,
+               std::nullopt},
     StoredCase{"NotAString", Dword(7), true, PathLeftAsItIs, std::nullopt},
     StoredCase{"InnerNul", Stored(REG_EXPAND_SZ, std::wstring(L"A\0B", 3)), false, PathLeftAsItIs,
                std::nullopt},
