@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# ./dev package, unsigned, builds the same bytes in any folder at any time: a fresh build in a
+# new folder against one made earlier in another (kept, and brought up to date, from run to run)
+# give the same programs, installer, ZIP, SHA256SUMS and winget manifests, and SHA256SUMS
+# verifies the downloads.
+# Usage: check_reproducible.sh <source folder> <build folder>
+# shellcheck disable=SC2317  # functions that only `check` calls
+set -uo pipefail
+. "$(dirname "$0")/support/check.sh"
+source=$1
+earlier=$2/reproducible
+later=$(mktemp -d)
+trap 'rm -rf "$later"' EXIT
+unset LIGHT_SIGN_PFX LIGHT_SIGN_PKCS11_MODULE
+for folder in "$earlier" "$later"; do
+    LIGHT_BUILD_DIR=$folder "$source/dev" package >/dev/null || exit 1
+done
+files=$(cd "$later" && find bin/light.exe bin/setup-helper.exe ./*-setup.exe ./*.zip SHA256SUMS \
+    winget -type f | sort)
+check "it builds both programs, the installer, the ZIP, SHA256SUMS and three manifests" test "$(wc -l <<<"$files")" = 8
+for file in $files; do
+    check "$file: the same bytes" cmp "$earlier/$file" "$later/$file"
+done
+check "SHA256SUMS verifies the installer and the ZIP" \
+    bash -c "cd '$later' && sha256sum --strict -c SHA256SUMS"
+finish "./dev package: the same bytes from the same commit, in any folder, at any time"
