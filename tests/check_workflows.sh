@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The GitHub workflows, which only GitHub runs: valid, as GitHub's own workflow parser reads them;
+# the Windows one building exactly as the README's "Build on Windows" tells Visual Studio and
+# MSYS2 users to; the release one running the README's test command, and making a release only
+# when the tag, the project's version and the changelog's newest entry agree, with that entry
+# as its notes.
+# Usage: check_workflows.sh <source folder> <build folder>
+# shellcheck disable=SC2317  # functions that only `check` calls
+set -uo pipefail
+. "$(dirname "$0")/support/check.sh"
+source=$1
+parser=$2/npm/node_modules/@actions/workflow-parser/dist/index.js
+[ -f "$parser" ] || npm install --silent --prefix "$2/npm" @actions/workflow-parser@0.3.61 || exit 1
+check "the workflows are valid for GitHub Actions" node "$(dirname "$0")/support/workflow_check.mjs" \
+    "$parser" "$source"/.github/workflows/*.yml
+both_build_with() {
+    grep -qxF "    $1" "$source/README.md" && grep -qxF "          $1" "$source/.github/workflows/windows.yml"
+}
+for command in "cmake -S . -B build" "cmake --build build --config Release" \
+    "pacman -S --needed --noconfirm mingw-w64-ucrt-x86_64-gcc mingw-w64-ucrt-x86_64-cmake mingw-w64-ucrt-x86_64-ninja" \
+    "cmake -S . -B build -G Ninja" "cmake --build build"; do
+    check "README and workflow both build with: $command" both_build_with "$command"
+done
+check "the release workflow runs the README's test command" \
+    grep -qxF "        run: ./dev test" "$source/.github/workflows/release.yml"
+
+version=$(sed -n 's/^project(light VERSION \([0-9.]*\).*/\1/p' "$source/CMakeLists.txt")
+notes() { "$source/installer/release-notes" "$@" 2>&1; }
+check "v$version's notes are CHANGELOG.md's newest entry, in Keep a Changelog's form" \
+    grep -qx '### Added' <<<"$(notes "v$version")"
+keeps_a_changelog() {
+    grep -qF '(https://keepachangelog.com/en/1.1.0/)' "$1" && grep -qx '## \[Unreleased\]' "$1" &&
+        grep -qx "\[$version\]: .*/releases/tag/v$version" "$1"
+}
+check "CHANGELOG.md follows Keep a Changelog 1.1.0" keeps_a_changelog "$source/CHANGELOG.md"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp "$source/CMakeLists.txt" "$source/CHANGELOG.md" "$work"
+check "a tag other than v$version is refused" grep -q "the tag v0.0.1 is not v$version" \
+    <<<"$(notes v0.0.1 "$work")"
+sed -i "s/^## \[$version\]/## [9.9.9]/" "$work/CHANGELOG.md"
+check "and so is a changelog whose newest entry is another version" \
+    grep -q "the newest version in CHANGELOG.md is 9.9.9, not $version" <<<"$(notes "v$version" "$work")"
+finish "the workflows: valid, building as the README says, releasing only what agrees"
