@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # What a Windows user downloads: a ZIP of light.exe, its guide, the licence and the task
-# definition, and in it a stripped 64-bit console program with ASLR and DEP that imports only
-# Windows' own DLLs and carries its icon, manifest and version information.
+# definition, which runs light.exe as SYSTEM at logon and on wake, and in it a stripped 64-bit
+# console program with ASLR and DEP that imports only Windows' own DLLs and carries its icon,
+# manifest and version information.
 # Usage: check_shipped.sh <build folder> <package name>
 # shellcheck disable=SC2317  # functions that only `check` calls
 set -uo pipefail
@@ -16,8 +17,28 @@ check "the ZIP holds light.exe, README.txt, LICENSE and light-task.xml" test \
     "$(cd "$unpacked" && find . -type f | sort | tr '\n' ' ')" = \
     "./$package/LICENSE ./$package/README.txt ./$package/light-task.xml ./$package/light.exe "
 exe=$unpacked/$package/light.exe
+xml=$unpacked/$package/light-task.xml
 check "its task definition is what the Task Scheduler's schema allows" xmllint --noout --schema \
-    "$(dirname "$0")/task_definition.xsd" "$unpacked/$package/light-task.xml"
+    "$(dirname "$0")/task_definition.xsd" "$xml"
+definition=$(iconv -f UTF-16 -t UTF-8 "$xml" | sed 's/ xmlns="[^"]*"//; s/"UTF-16"/"UTF-8"/')
+xpath() { xmllint --xpath "$1" - <<<"$definition" 2>/dev/null; }
+subscriptions=$(for index in 1 2 3; do
+    query=$(xpath "string(//EventTrigger[$index]/Subscription)")
+    xmllint --noout - <<<"$query" && echo "$query $(xpath "string(//EventTrigger[$index]/Delay)")"
+done)
+has_event() { grep -qF "[@Name='$1'] and EventID=$2]]</Select></Query></QueryList> PT5S" <<<"$subscriptions"; }
+# The schema allows no arguments, and holds the action's context to the principal.
+for fact in "$(xpath 'string(//Exec/Command)')|\"C:\Program Files\Light\light.exe\"" \
+    "$(xpath 'string(//Principal/UserId)') $(xpath 'string(//Principal/RunLevel)')|S-1-5-18 HighestAvailable" \
+    "$(xpath '//LogonTrigger/Delay/text()' | tr '\n' ' ')$(xpath 'count(//LogonTrigger/UserId)')|PT10S PT2M 0" \
+    "$(xpath 'string(//MultipleInstancesPolicy)')|IgnoreNew" \
+    "$(xpath 'string(//DisallowStartIfOnBatteries)') $(xpath 'string(//StopIfGoingOnBatteries)')|false false" \
+    "$(xpath 'string(//Settings/ExecutionTimeLimit)')|PT1M"; do
+    check "definition: ${fact%%|*}" test "${fact%%|*}" = "${fact#*|}"
+done
+check "resume from sleep or hibernation, as logged" has_event Microsoft-Windows-Power-Troubleshooter 1
+check "resume from sleep, as the kernel logs it" has_event Microsoft-Windows-Kernel-Power 107
+check "leaving Modern Standby" has_event Microsoft-Windows-Kernel-Power 507
 
 headers=$(x86_64-w64-mingw32-objdump -p "$exe")
 has() { grep -qE "$1" <<<"$headers"; }
