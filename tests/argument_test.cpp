@@ -13,12 +13,11 @@
 
 namespace {
 
+// A number unless the stream's fail or bad state is set afterwards.
 std::optional<std::uint32_t> ReadByStream(const std::wstring& text) {
     std::wistringstream stream(text);
     std::uint32_t value = 0;
-    stream >> value;
-    if (stream.fail() || stream.bad()) return std::nullopt;
-    return value;
+    return stream >> value ? std::optional(value) : std::nullopt;
 }
 
 std::vector<std::wstring> Corpus() {
@@ -62,28 +61,17 @@ std::vector<std::wstring> Corpus() {
     return corpus;
 }
 
-// The first code units in hex, and how many there are.
-std::string Described(const std::wstring& text, const std::optional<std::uint32_t>& expected,
-                      const std::optional<std::uint32_t>& actual) {
-    std::ostringstream out;
-    out << std::hex;
-    for (const wchar_t unit : text.substr(0, 8)) out << static_cast<unsigned>(unit) << ' ';
-    out << std::dec << "(" << text.size() << " units): stream "
-        << (expected ? std::to_string(*expected) : "none") << ", reader "
-        << (actual ? std::to_string(*actual) : "none");
-    return out.str();
-}
-
 TEST(ArgumentReader, ReadsEveryArgumentAsStreamExtractionDoes) {
     int disagreements = 0;
     int accepted = 0;
     const std::vector<std::wstring> corpus = Corpus();
     for (const std::wstring& text : corpus) {
         const std::optional<std::uint32_t> expected = ReadByStream(text);
-        const std::optional<std::uint32_t> actual = ReadUnsignedArgument(text);
         accepted += expected ? 1 : 0;
-        if (actual != expected && ++disagreements <= 20) {
-            ADD_FAILURE() << Described(text, expected, actual);
+        // The first code units and the length: some arguments are 100,000 long.
+        if (ReadUnsignedArgument(text) != expected && ++disagreements <= 20) {
+            ADD_FAILURE() << testing::PrintToString(text.substr(0, 8)) << " (" << text.size()
+                          << " units): the stream reads " << testing::PrintToString(expected);
         }
     }
     EXPECT_EQ(disagreements, 0) << "of " << corpus.size();

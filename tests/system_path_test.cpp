@@ -1,6 +1,6 @@
-// The installer's PATH edits: as text, the folder goes on once, comes off again, and every other
-// entry, separator and character stays exactly as it was; in the registry, the value keeps its
-// type and its terminating NUL, and one that cannot be changed safely keeps every byte.
+// The installer's PATH edits, through the registry: the folder goes on once and comes off again,
+// every other entry, separator and character stays exactly as it was, the value keeps its type
+// and its terminating NUL, and a PATH that cannot be changed safely is not written at all.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -8,67 +8,26 @@
 #include <vector>
 
 #include "installer/helper/path_command.h"
-#include "installer/helper/system_path.h"
 #include "tests/support/case_name.h"
 #include "tests/support/light_run.h"
 #include "tests/support/registry.h"
 
 namespace {
 
-const std::wstring kFolder = L"C:\\Program Files\\Light";
-
-struct PathCase {
-    const char* name;
-    std::wstring path;
-    std::optional<std::wstring> added;    // PathWithFolder; nullopt: named already
-    std::optional<std::wstring> removed;  // PathWithoutFolder; nullopt: not named
-};
-
-class SystemPathTest : public testing::TestWithParam<PathCase> {};
-
-TEST_P(SystemPathTest, AddsOnceAndRemovesOnlyItsOwnEntry) {
-    const PathCase& path = GetParam();
-    EXPECT_EQ(PathWithFolder(path.path, kFolder), path.added);
-    EXPECT_EQ(PathWithoutFolder(path.path, kFolder), path.removed);
-    // Taking off what was put on gives back the PATH as it was, byte for byte.
-    if (path.added) {
-        EXPECT_EQ(PathWithoutFolder(*path.added, kFolder), path.path);
-    }
-}
-
-const std::wstring kStock = L"%SystemRoot%\\system32;%SystemRoot%";
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Paths, SystemPathTest, testing::Values(
-    PathCase{"Empty", L"", kFolder, std::nullopt},
-    PathCase{"Stock", kStock, kStock + L";" + kFolder, std::nullopt},
-    PathCase{"EndsInSeparator", kStock + L";", kStock + L";" + kFolder + L";", std::nullopt},
-    PathCase{"EmptyEntriesKept", L";A;;B", L";A;;B;" + kFolder, std::nullopt},
-    PathCase{"LongerNameIsAnotherFolder", L"C:\\Program Files\\Light Moved",
-             L"C:\\Program Files\\Light Moved;" + kFolder, std::nullopt},
-    PathCase{"Last", kStock + L";" + kFolder, std::nullopt, kStock},
-    PathCase{"First", kFolder + L";" + kStock, std::nullopt, kStock},
-    PathCase{"Middle", L"A;" + kFolder + L";B", std::nullopt, L"A;B"},
-    PathCase{"Alone", kFolder, std::nullopt, L""},
-    PathCase{"TwiceTheLastGoes", kFolder + L";A;" + kFolder, std::nullopt, kFolder + L";A"},
-    PathCase{"OtherLetterCase", L"A;c:\\PROGRAM FILES\\light", std::nullopt, L"A"},
-    PathCase{"TrailingBackslash", L"A;" + kFolder + L"\\;B", std::nullopt, L"A;B"},
-    PathCase{"Quoted", L"\"" + kFolder + L"\";A", std::nullopt, L"A"},
-    PathCase{"Variable", L"A;%ProgramFiles%\\Light", std::nullopt, L"A"}), CaseName());
-// clang-format on
-
 constexpr wchar_t kEnvironment[] =
     L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+const std::wstring kFolder = L"C:\\Program Files\\Light";
+const std::wstring kStock = L"%SystemRoot%\\system32;%SystemRoot%";
+// Expected where the PATH is left as it is, and the helper says why.
+const std::wstring kLeft = L"(left as it is, and said why)";
 
 // A string value as the registry holds it: UTF-16, with its terminating NUL.
 RawValue Stored(DWORD type, const std::wstring& text) {
     const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
     return {type, {bytes, bytes + (text.size() + 1) * sizeof(wchar_t)}};
 }
-
-// A PATH of `length` characters that ends in the stock one.
-std::wstring PathOfLength(size_t length) {
-    return std::wstring(length - kStock.size() - 1, L'x') + L";" + kStock;
+RawValue Expandable(const std::wstring& text) {
+    return Stored(REG_EXPAND_SZ, text);
 }
 
 // Every value this process hands to RegSetValueExW, as Windows stores it. Wine adds a missing
@@ -88,16 +47,15 @@ void SetValueThrough(decltype(&RegSetValueExW) function) {
     VirtualProtect(&__imp_RegSetValueExW, sizeof(function), protection, &protection);
 }
 
-struct StoredCase {
+struct PathCase {
     const char* name;
     RawValue before;
-    bool add;
-    PathOutcome outcome;
-    std::optional<RawValue> after;  // nullopt: not written at all
+    std::optional<std::wstring> added;    // nullopt: on it already, not written
+    std::optional<std::wstring> removed;  // nullopt: not on it, not written
     std::wstring folder = kFolder;
 };
 
-class StoredPathTest : public testing::TestWithParam<StoredCase> {
+class PathTest : public testing::TestWithParam<PathCase> {
   protected:
     void SetUp() override {
         ASSERT_TRUE(original) << "no system PATH to begin with";
@@ -108,45 +66,73 @@ class StoredPathTest : public testing::TestWithParam<StoredCase> {
         SetValueThrough(realSetValue);
         WriteRawValue(kEnvironment, L"Path", *original);
     }
+    // Runs one edit on `before` and checks its outcome, what it wrote and what it said.
+    void Edit(const RawValue& before, bool add, const std::optional<std::wstring>& expected) {
+        ASSERT_TRUE(WriteRawValue(kEnvironment, L"Path", before));
+        written.clear();
+        PathOutcome outcome = PathChanged;
+        const std::string said = CaptureStandardOutput([&] {
+            const std::wstring& folder = GetParam().folder;
+            outcome = add ? AddToSystemPath(folder) : RemoveFromSystemPath(folder);
+        });
+        const bool changed = expected && *expected != kLeft;
+        EXPECT_EQ(outcome, changed    ? PathChanged
+                           : expected ? PathLeftAsItIs
+                                      : PathAlreadyAsWanted)
+            << (add ? "adding" : "removing");
+        const std::vector<RawValue> writes = {Stored(before.type, expected.value_or(L""))};
+        EXPECT_EQ(written, changed ? writes : std::vector<RawValue>{});
+        EXPECT_EQ(ReadRawValue(kEnvironment, L"Path"), changed ? writes[0] : before);
+        EXPECT_EQ(said.empty(), outcome != PathLeftAsItIs) << said;
+    }
     const std::optional<RawValue> original = ReadRawValue(kEnvironment, L"Path");
 };
 
-TEST_P(StoredPathTest, KeepsTypeTerminatorAndEveryOtherByte) {
-    const StoredCase& path = GetParam();
-    ASSERT_TRUE(WriteRawValue(kEnvironment, L"Path", path.before));
-    written.clear();
-    PathOutcome outcome = PathChanged;
-    const std::string said = CaptureStandardOutput([&] {
-        outcome = path.add ? AddToSystemPath(path.folder) : RemoveFromSystemPath(path.folder);
-    });
-    EXPECT_EQ(outcome, path.outcome);
-    EXPECT_EQ(written, path.after ? std::vector<RawValue>{*path.after} : std::vector<RawValue>{});
-    EXPECT_EQ(ReadRawValue(kEnvironment, L"Path"), path.after.value_or(path.before));
-    // Left as it is, it says why; otherwise it says nothing.
-    EXPECT_EQ(said.empty(), outcome != PathLeftAsItIs) << said;
+TEST_P(PathTest, AddsOnceRemovesItsOwnAndKeepsTheRest) {
+    const PathCase& path = GetParam();
+    Edit(path.before, true, path.added);
+    Edit(path.before, false, path.removed);
+    // Taking off what was put on gives back the PATH as it was, byte for byte.
+    if (path.added && *path.added != kLeft) {
+        ASSERT_TRUE(WriteRawValue(kEnvironment, L"Path", Stored(path.before.type, *path.added)));
+        CaptureStandardOutput([&] { RemoveFromSystemPath(path.folder); });
+        EXPECT_EQ(ReadRawValue(kEnvironment, L"Path"), path.before) << "taken off again";
+    }
 }
 
-const std::wstring kAdded = kStock + L";" + kFolder;
+// A PATH of `length` characters, of folders of ordinary length: one of thousands of characters
+// makes Wine crash as it starts the next program.
+std::wstring PathOfLength(size_t length) {
+    std::wstring path = kStock;
+    while (path.size() + 30 < length) path += L";C:\\Tools\\Vendor\\Part\\bin";
+    return path + L";" + std::wstring(length - path.size() - 1, L'x');
+}
 const std::wstring kLongest = PathOfLength(32767 - kFolder.size() - 1);
 
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(Stored, StoredPathTest, testing::Values(
-    StoredCase{"ExpandableStaysExpandable", Stored(REG_EXPAND_SZ, kStock), true, PathChanged,
-               Stored(REG_EXPAND_SZ, kAdded)},
-    StoredCase{"PlainStaysPlain", Stored(REG_SZ, kStock), true, PathChanged, Stored(REG_SZ, kAdded)},
-    StoredCase{"RemovedAsItWas", Stored(REG_EXPAND_SZ, kAdded), false, PathChanged,
-               Stored(REG_EXPAND_SZ, kStock)},
-    StoredCase{"AlreadyThere", Stored(REG_EXPAND_SZ, kAdded), true, PathAlreadyAsWanted,
-               std::nullopt},
-    StoredCase{"UpToTheLimit", Stored(REG_EXPAND_SZ, kLongest), true, PathChanged,
-               Stored(REG_EXPAND_SZ, kLongest + L";" + kFolder)},
-    StoredCase{"BeyondTheLimit", Stored(REG_EXPAND_SZ, L"x" + kLongest), true, PathLeftAsItIs,
-               std::nullopt},
-    StoredCase{"NotAString", Dword(7), true, PathLeftAsItIs, std::nullopt},
-    StoredCase{"InnerNul", Stored(REG_EXPAND_SZ, std::wstring(L"A\0B", 3)), false, PathLeftAsItIs,
-               std::nullopt},
-    StoredCase{"FolderNameWithSeparator", Stored(REG_EXPAND_SZ, kStock), true, PathLeftAsItIs,
-               std::nullopt, L"C:\\Program Files\\A;B"}), CaseName());
+INSTANTIATE_TEST_SUITE_P(Paths, PathTest, testing::Values(
+    PathCase{"Empty", Expandable(L""), kFolder, std::nullopt},
+    PathCase{"Stock", Expandable(kStock), kStock + L";" + kFolder, std::nullopt},
+    PathCase{"PlainString", Stored(REG_SZ, kStock), kStock + L";" + kFolder, std::nullopt},
+    PathCase{"EndsInSeparator", Expandable(kStock + L";"), kStock + L";" + kFolder + L";",
+             std::nullopt},
+    PathCase{"EmptyEntriesKept", Expandable(L";A;;B"), L";A;;B;" + kFolder, std::nullopt},
+    PathCase{"LongerNameIsAnotherFolder", Expandable(L"C:\\Program Files\\Light Moved"),
+             L"C:\\Program Files\\Light Moved;" + kFolder, std::nullopt},
+    PathCase{"First", Expandable(kFolder + L";" + kStock), std::nullopt, kStock},
+    PathCase{"Middle", Expandable(L"A;" + kFolder + L";B"), std::nullopt, L"A;B"},
+    PathCase{"TwiceTheLastGoes", Expandable(kFolder + L";A;" + kFolder), std::nullopt,
+             kFolder + L";A"},
+    PathCase{"OtherLetterCase", Expandable(L"A;c:\\PROGRAM FILES\\light"), std::nullopt, L"A"},
+    PathCase{"TrailingBackslash", Expandable(L"A;" + kFolder + L"\\;B"), std::nullopt, L"A;B"},
+    PathCase{"Quoted", Expandable(L"\"" + kFolder + L"\";A"), std::nullopt, L"A"},
+    PathCase{"Variable", Expandable(L"A;%ProgramFiles%\\Light"), std::nullopt, L"A"},
+    PathCase{"UpToTheLimit", Expandable(kLongest), kLongest + L";" + kFolder, std::nullopt},
+    PathCase{"BeyondTheLimit", Expandable(L"x" + kLongest), kLeft, std::nullopt},
+    PathCase{"NotAString", Dword(7), kLeft, kLeft},
+    PathCase{"InnerNul", Expandable(std::wstring(L"A\0B", 3)), kLeft, kLeft},
+    PathCase{"FolderNameWithSeparator", Expandable(kStock), kLeft, std::nullopt,
+             L"C:\\Program Files\\A;B"}), CaseName());
 // clang-format on
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,7 +53,8 @@ std::optional<SystemPath> ReadSystemPath(HKEY key, std::wstring& why) {
         why = L"its value has an odd number of bytes.";
         return std::nullopt;
     }
-    path.text.assign(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
+    path.text.resize(data.size() / sizeof(wchar_t));
+    std::memcpy(path.text.data(), data.data(), path.text.size() * sizeof(wchar_t));
     if (!path.text.empty() && path.text.back() == L'\0') path.text.pop_back();
     if (path.text.find(L'\0') != std::wstring::npos) {
         why = L"its value holds a NUL character before its end.";

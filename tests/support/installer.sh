@@ -17,10 +17,10 @@ run_line() { win "$build/bin/run_command_line.exe" "$1"; }
 install() { run_line "$(windows_path "$1") /S${2:+ $2}"; }
 
 # Values of a key under HKLM, one line each: text as UTF-8, a number as 0x...
-value() { win "$build/bin/registry_value.exe" "$@"; }
+value() { win "$build/bin/registry_value.exe" "$@" | tr -d '\r'; }
 stored() { value "$settings" Brightness; }
 # The system PATH exactly as stored: its type and every byte, the terminating NUL included.
-system_path() { win "$build/bin/registry_value.exe" --raw "$environment" Path; }
+system_path() { value --raw "$environment" Path; }
 expandable() {  # text: how the registry holds it as a REG_EXPAND_SZ (type 2)
     echo "2 $(printf '%s\0' "$1" | iconv -f UTF-8 -t UTF-16LE | od -An -v -tx1 | tr -d ' \n')"
 }

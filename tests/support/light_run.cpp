@@ -2,16 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "installer/helper/bounded_run.h"
+
 namespace {
 
 constexpr DWORD kRunTimeoutMs = 15000;
-
-// Quotes one argument for the C runtime to split off again. None of the tests' arguments holds a
-// quote; backslashes just before the closing quote are doubled.
-std::wstring Quoted(const std::wstring& argument) {
-    const size_t trailing = argument.size() - (argument.find_last_not_of(L'\\') + 1);
-    return L"\"" + argument + std::wstring(trailing, L'\\') + L"\"";
-}
 
 HANDLE LimitedToken() {
     HANDLE own = nullptr;
@@ -63,8 +58,9 @@ LightRun RunLight(const LightInvocation& invocation) {
     // Pipes large enough that the program never waits for a reader.
     const bool piped = CreatePipe(&outRead, &outWrite, &inheritable, 1 << 20) &&
                        CreatePipe(&errRead, &errWrite, &inheritable, 1 << 20);
-    std::wstring commandLine = Quoted(invocation.invocationPath);
-    for (const auto& argument : invocation.arguments) commandLine += L" " + Quoted(argument);
+    std::vector<std::wstring> arguments = {invocation.invocationPath};
+    arguments.insert(arguments.end(), invocation.arguments.begin(), invocation.arguments.end());
+    std::wstring commandLine = CommandLineOf(arguments);
     const std::wstring program = SiblingPath(L"light.exe");
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);

@@ -3,9 +3,11 @@
 //   node workflow_check.mjs <the parser's dist/index.js> <workflow>...
 import {register} from "node:module";
 import {readFileSync} from "node:fs";
-// The parser imports its schema as JSON without saying so, which Node.js 20 refuses.
+// The parser imports its schema as JSON without saying so, which Node.js refuses (18 calls what it
+// needs the import's assertions, 20 its attributes).
+const key = Number(process.versions.node.split(".")[0]) < 20 ? "importAssertions" : "importAttributes";
 const hook = `export function load(url, context, next) {
-  return next(url, url.endsWith(".json") ? {...context, importAttributes: {type: "json"}} : context);
+  return next(url, url.endsWith(".json") ? {...context, ${key}: {type: "json"}} : context);
 }`;
 register("data:text/javascript," + encodeURIComponent(hook));
 const {parseWorkflow, convertWorkflowTemplate, NoOperationTraceWriter} = await import(process.argv[2]);
