@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# ./dev package, unsigned, builds the same bytes in any folder at any time: a fresh build in a
-# new folder against one made earlier in another (kept, and brought up to date, from run to run)
-# give the same programs, installer, ZIP, SHA256SUMS and winget manifests, and SHA256SUMS
-# verifies the downloads.
+# ./dev package, unsigned, builds the same bytes in any folder at any time: a fresh build in a new
+# folder against one made earlier in another (kept, and brought up to date, from run to run)
+# give the same programs, installer, ZIP, SHA256SUMS and winget manifests; SHA256SUMS verifies
+# both downloads; and a package that fails leaves no download behind.
 # Usage: check_reproducible.sh <source folder> <build folder>
 # shellcheck disable=SC2317  # functions that only `check` calls
 set -uo pipefail
@@ -11,16 +11,22 @@ source=$1
 earlier=$2/reproducible
 later=$(mktemp -d)
 trap 'rm -rf "$later"' EXIT
-unset LIGHT_SIGN_PFX LIGHT_SIGN_PKCS11_MODULE
+# dev dates the build itself, from the last commit.
+unset SOURCE_DATE_EPOCH LIGHT_SIGN_PFX LIGHT_SIGN_PKCS11_MODULE
 for folder in "$earlier" "$later"; do
     LIGHT_BUILD_DIR=$folder "$source/dev" package >/dev/null || exit 1
 done
 files=$(cd "$later" && find bin/light.exe bin/setup-helper.exe ./*-setup.exe ./*.zip SHA256SUMS \
     winget -type f | sort)
-check "it builds both programs, the installer, the ZIP, SHA256SUMS and three manifests" test "$(wc -l <<<"$files")" = 8
+check "it builds both programs, the installer, the ZIP, SHA256SUMS and three manifests" \
+    test "$(wc -l <<<"$files")" = 8
 for file in $files; do
     check "$file: the same bytes" cmp "$earlier/$file" "$later/$file"
 done
-check "SHA256SUMS verifies the installer and the ZIP" \
-    bash -c "cd '$later' && sha256sum --strict -c SHA256SUMS"
+check "SHA256SUMS verifies the installer and the ZIP" test "$(cd "$later" &&
+    sha256sum --strict -c SHA256SUMS)" = "$(cd "$later" && printf '%s: OK\n' ./*-setup.exe ./*.zip |
+    sed 's|^\./||')"
+LIGHT_BUILD_DIR=$later LIGHT_SIGN_PKCS11_MODULE=/nonexistent.so "$source/dev" package >/dev/null 2>&1
+check "a package that fails leaves no download" test "$?/$(cd "$later" &&
+    ls -d ./*-setup.exe ./*.zip SHA256SUMS winget 2>/dev/null)" = 1/
 finish "./dev package: the same bytes from the same commit, in any folder, at any time"
