@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# ./dev package, unsigned, builds the same bytes in any folder at any time: a fresh build in a new
-# folder against one made earlier in another (kept, and brought up to date, from run to run)
-# give the same programs, installer, ZIP, SHA256SUMS and winget manifests; SHA256SUMS verifies
-# both downloads; and a package that fails leaves no download behind.
+# ./dev package, unsigned, builds the same bytes in any folder at any time: a fresh build against
+# one made earlier in another folder (kept from run to run). A package that fails leaves nothing.
 # Usage: check_reproducible.sh <source folder> <build folder>
 # shellcheck disable=SC2317  # functions that only `check` calls
 set -uo pipefail

@@ -1,11 +1,8 @@
 #!/usr/bin/env bash
-# Signing as ./dev package does it, with throwaway keys, a certificate authority and a timestamp
-# authority on loopback, all made here: light.exe signed by installer/sign with a key in a
-# PKCS#12 file, and with a key that a software token holds and never lets out (PKCS#11); an
-# installer built by makensis whose own signature and that of the uninstaller inside it are
-# made through the token. Each is SHA-256, verified and timestamped. Without a timestamp server
-# a signature is made and it says so; without a key the file is left as it is, and it says so;
-# a module or a file that cannot be signed stops it with the reason, every file as it was.
+# Signing as ./dev package does it, with throwaway keys, a CA and a timestamp authority made here:
+# light.exe with a key in a PKCS#12 file and with one a software token never lets out (PKCS#11),
+# and through the token an installer and the uninstaller inside it; each SHA-256, timestamped
+# and verified. Refusals say why and leave every file as it was.
 # Usage: check_signing.sh <light.exe> <makensis> <light.nsi> <makensis arguments>...
 # shellcheck disable=SC2317  # functions that only `check` calls
 set -uo pipefail

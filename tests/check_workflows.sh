@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
-# The GitHub workflows, which only GitHub runs: valid, as GitHub's own workflow parser reads them;
-# the Windows one building exactly as the README's "Build on Windows" tells Visual Studio and
-# MSYS2 users to; the release one running the README's test command, and making a release only
-# when the tag, the project's version and the changelog's newest entry agree, with that entry
-# as its notes.
+# The GitHub workflows, which only GitHub runs: valid as GitHub's own parser reads them, building
+# as the README says, and releasing only a tag that the version and the changelog agree with.
 # Usage: check_workflows.sh <source folder> <build folder>
 # shellcheck disable=SC2317  # functions that only `check` calls
 set -uo pipefail

@@ -64,7 +64,6 @@ const std::vector<int> kBoth = {3, 5};
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Requests, ApplyTest, testing::Values(
     ApplyCase{"Zero", L"", 0, true, kBoth},
-    ApplyCase{"Fifty", L"", 50, true, kBoth},
     ApplyCase{"Hundred", L"", 100, true, kBoth},
     ApplyCase{"AboveHundredSentAsHundred", L"", 101, true, kBoth},
     ApplyCase{"TopByteSentAsHundred", L"", 255, true, kBoth},
@@ -80,7 +79,6 @@ INSTANTIATE_TEST_SUITE_P(Requests, ApplyTest, testing::Values(
     ApplyCase{"NoInstancePath", L"no-path", 40, false, {}},
     ApplyCase{"SignPutFails", L"put-fail:Sign", 40, false, {}},
     ApplyCase{"PreambleFillFails", L"put-fail:Size@3", 40, true, {5}},
-    ApplyCase{"PreambleInDataFails", L"put-fail:InData@3", 40, true, {5}},
     ApplyCase{"BrightnessFillFails", L"put-fail:orvBData@5", 40, false, {3}},
     ApplyCase{"FirmwareClassMissing", L"missing-class:orvBIntM", 40, false, {}},
     ApplyCase{"RequestClassMissing", L"missing-class:orvBDataIn", 40, false, {}},

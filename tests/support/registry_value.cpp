@@ -1,5 +1,5 @@
-// Prints values of a key under HKLM (64-bit view) for the shell checks, exactly: Wine's reg
-// shows text in the console's code page, and neither a value's type nor its bytes.
+// Prints registry values exactly, which Wine's reg does not: its text is in the console's code
+// page, and it shows neither a value's type nor its bytes. HKLM, 64-bit view.
 //   registry_value <key> <name>...        each value on a line: a string up to its first NUL, a
 //                                         REG_DWORD as 0x..., an empty line if missing
 //   registry_value --raw <key> <name>...  each value's type number and data bytes in hex
