@@ -22,15 +22,18 @@ Function ${un}WriteLine
         StrLen $R6 $R7
         System::Call 'kernel32::WriteConsoleW(p R8, w R7, i R6, *i .R6, p 0)'
     ${Else}
+        ; The text's length in UTF-8 with its NUL, or 0 where it cannot be converted.
         System::Call 'kernel32::WideCharToMultiByte(i ${CP_UTF8}, i 0, w R7, i -1, p 0, i 0, p 0, p 0) i .R6'
-        Push $R7
-        System::Alloc $R6
-        Pop $R7
-        System::Call 'kernel32::WideCharToMultiByte(i ${CP_UTF8}, i 0, w s, i -1, p R7, i R6, p 0, p 0)'
-        ; Without the terminating NUL.
-        IntOp $R6 $R6 - 1
-        System::Call 'kernel32::WriteFile(p R8, p R7, i R6, *i .R6, p 0)'
-        System::Free $R7
+        ${If} $R6 > 1
+            Push $R7
+            System::Alloc $R6
+            Pop $R7
+            System::Call 'kernel32::WideCharToMultiByte(i ${CP_UTF8}, i 0, w s, i -1, p R7, i R6, p 0, p 0)'
+            ; Without the terminating NUL.
+            IntOp $R6 $R6 - 1
+            System::Call 'kernel32::WriteFile(p R8, p R7, i R6, *i .R6, p 0)'
+            System::Free $R7
+        ${EndIf}
     ${EndIf}
     Pop $R6
     Pop $R7
