@@ -26,8 +26,8 @@ logged() { grep -qE "^Light 1\.0\.0 $2, [0-9]{4}(-[0-9]{2}){2} [0-9]{2}(:[0-9]{2
 
 check "installer asks for administrator rights" grep -q 'level="requireAdministrator"' \
     <(wrestool -x --raw -t24 -n1 "$setup")
-check "installer names Orvane in its version information" grep -qa 'CompanyName.*Orvane' \
-    <(wrestool -x --raw -t16 -n1 "$setup" | tr -d '\0')
+check "installer names Orvane in its version information" test "$(wrestool -x --raw -t16 -n1 \
+    "$setup" | x86_64-w64-mingw32-strings -el | grep -x -A1 CompanyName)" = $'CompanyName\nOrvane'
 icon_sizes() { wrestool -l -t3 "$1" | grep -o 'size=[0-9]*' | sort; }
 check "installer shows the program's icon" test "$(icon_sizes "$setup")" = \
     "$(icon_sizes "$build/bin/light.exe")"
@@ -147,15 +147,21 @@ check "one Apps entry, for the new folder" test "$(value "$apps" InstallLocation
 check "the PATH names the new folder only" test "$(system_path)" = "$(expandable "$long_path;$moved")"
 
 uninstall="$(value "$apps" QuietUninstallString) $(log uninstall.log)"
-hold "$(folder_of "$moved")/README.txt"
+left=$(folder_of "$moved")
+hold "$left/README.txt"
 said=$(run_line "$uninstall")
 check "silent uninstall with a file held open fails: exit code 2" test $? = 2
 check "and says which file" grep -qF "Could not delete $moved\\README.txt" <<<"$said"
 release
 check "and stays in Apps, to be run again" test -n "$(value "$apps" DisplayName)"
+echo "a user's notes" >"$left/notes.txt"
 said+=$'\n'$(run_line "$uninstall")
 check "silent uninstall: exit code 0" test $? = 0
-check "returns when folder, task and Apps entry are gone" nothing_installed
+check "leaves the folder, which holds a file of the user's, and says so" \
+    test "$(ls "$left")/$(tail -1 <<<"$said" | tr -d '\r')" = \
+    "notes.txt/$moved holds files that Light did not install, and was left."
+rm -r "$left"
+check "returns when task and Apps entry are gone" nothing_installed
 check "the log of both uninstalls holds what they said" logged uninstall.log uninstall "$said"
 check "and the PATH as it was, byte for byte" test "$(system_path)" = "$(expandable "$long_path")"
 check "and keeps the remembered brightness" test "$(stored)" = 0x46
@@ -170,8 +176,9 @@ install "$setup"
 check "installed again: the folder on the PATH" \
     test "$(system_path)" = "$(expandable "$stock_path;C:\\Program Files\\Light")"
 check "its definition runs C:\\Program Files\\Light\\light.exe" runs_installed 'C:\Program Files\Light'
-win cmd /c light 50
-check "a new prompt finds light on the PATH" test "$?/$(firmware)" = 0/50
+# The PATH the prompt was given, shown should light not be found on it.
+prompt=$(win cmd /c 'echo %PATH%& light 50' 2>&1)
+check "a new prompt finds light on the PATH: $prompt" test "$?/$(firmware)" = 0/50
 run_line "$(value "$apps" QuietUninstallString)"
 check "uninstalled, the PATH as it was" test "$?/$(system_path)" = "0/$(expandable "$stock_path")"
 set_system_path "$stock_path;c:\\program files\\light\\"
