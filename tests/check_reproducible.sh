@@ -24,7 +24,10 @@ done
 check "SHA256SUMS verifies the installer and the ZIP" test "$(cd "$later" &&
     sha256sum --strict -c SHA256SUMS)" = "$(cd "$later" && printf '%s: OK\n' ./*-setup.exe ./*.zip |
     sed 's|^\./||')"
-LIGHT_BUILD_DIR=$later LIGHT_SIGN_PKCS11_MODULE=/nonexistent.so "$source/dev" package >/dev/null 2>&1
+# A package that fails at its last step, the ZIP, once the installer and manifests are built.
+mkdir "$later/failing" && printf '#!/bin/sh\nexit 1\n' >"$later/failing/cpack" &&
+    chmod +x "$later/failing/cpack"
+PATH=$later/failing:$PATH LIGHT_BUILD_DIR=$later "$source/dev" package >/dev/null 2>&1
 check "a package that fails leaves no download" test "$?/$(cd "$later" &&
     ls -d ./*-setup.exe ./*.zip SHA256SUMS winget 2>/dev/null)" = 1/
 finish "./dev package: the same bytes from the same commit, in any folder, at any time"
