@@ -131,6 +131,7 @@ INSTANTIATE_TEST_SUITE_P(Paths, PathTest, testing::Values(
     PathCase{"BeyondTheLimit", Expandable(L"x" + kLongest), kLeft, std::nullopt},
     PathCase{"NotAString", Dword(7), kLeft, kLeft},
     PathCase{"InnerNul", Expandable(std::wstring(L"A\0B", 3)), kLeft, kLeft},
+    PathCase{"OddByteCount", RawValue{REG_EXPAND_SZ, {'A', 0, 0, 0, 'B'}}, kLeft, kLeft},
     PathCase{"FolderNameWithSeparator", Expandable(kStock), kLeft, std::nullopt,
              L"C:\\Program Files\\A;B"}), CaseName());
 // clang-format on
