@@ -26,8 +26,7 @@ logged() { grep -qE "^Light 1\.0\.0 $2, [0-9]{4}(-[0-9]{2}){2} [0-9]{2}(:[0-9]{2
 
 check "installer asks for administrator rights" grep -q 'level="requireAdministrator"' \
     <(wrestool -x --raw -t24 -n1 "$setup")
-check "installer names Orvane in its version information" test "$(wrestool -x --raw -t16 -n1 \
-    "$setup" | x86_64-w64-mingw32-strings -el | grep -x -A1 CompanyName)" = $'CompanyName\nOrvane'
+check "installer names Orvane in its version information" test "$(company_of "$setup")" = Orvane
 icon_sizes() { wrestool -l -t3 "$1" | grep -o 'size=[0-9]*' | sort; }
 check "installer shows the program's icon" test "$(icon_sizes "$setup")" = \
     "$(icon_sizes "$build/bin/light.exe")"

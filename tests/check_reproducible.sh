@@ -22,8 +22,7 @@ for file in $files; do
     check "$file: the same bytes" cmp "$earlier/$file" "$later/$file"
 done
 check "SHA256SUMS verifies the installer and the ZIP" test "$(cd "$later" &&
-    sha256sum --strict -c SHA256SUMS)" = "$(cd "$later" && printf '%s: OK\n' ./*-setup.exe ./*.zip |
-    sed 's|^\./||')"
+    sha256sum --strict -c SHA256SUMS)" = "$(cd "$later" && printf '%s: OK\n' *-setup.exe *.zip)"
 # A package that fails at its last step, the ZIP, once the installer and manifests are built.
 mkdir "$later/failing" && printf '#!/bin/sh\nexit 1\n' >"$later/failing/cpack" &&
     chmod +x "$later/failing/cpack"

@@ -62,6 +62,5 @@ check "icon 101 in seven sizes" test "$icons" = "16/32/28000000 24/32/28000000 3
 48/32/28000000 64/32/28000000 128/32/28000000 0/32/89504e47 "
 check "manifest asks for asInvoker without UI access" grep -q \
     '<requestedExecutionLevel level="asInvoker" uiAccess="false"/>' <(resource -t24 -n1)
-check "version information names Orvane" test "$(resource -t16 -n1 |
-    x86_64-w64-mingw32-strings -el | grep -x -A1 CompanyName)" = $'CompanyName\nOrvane'
+check "version information names Orvane" test "$(company_of "$exe")" = Orvane
 finish "$package.zip: as shipped"

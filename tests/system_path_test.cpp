@@ -63,6 +63,7 @@ class PathTest : public testing::TestWithParam<PathCase> {
         SetValueThrough(RecordedSetValue);
     }
     void TearDown() override {
+        if (!original) return;  // SetUp stopped before it patched anything
         SetValueThrough(realSetValue);
         WriteRawValue(kEnvironment, L"Path", *original);
     }
