@@ -21,13 +21,13 @@ install() { run_line "$(windows_path "$1") /S${2:+ $2}"; }
 # 0x..., any other type as hex(<type>): and every byte. The type and bytes of a string are seen
 # this way only when it is not a plain REG_SZ.
 value() {
-    local key=$1 name file values
+    local key=$1 name values
     shift
-    file=$(mktemp)
-    win reg export "HKLM\\$key" "$(windows_path "$file")" /y /reg:64 >/dev/null 2>&1
+    rm -f "$drive/value.reg"
+    win reg export "HKLM\\$key" 'C:\value.reg' /y /reg:64 >/dev/null 2>&1
     # A line ending in a backslash goes on in the next.
-    values=$(iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | sed -e :a -e '/\\$/{N;s/\\\n *//;ba' -e '}')
-    rm -f "$file"
+    values=$(iconv -f UTF-16 -t UTF-8 "$drive/value.reg" 2>/dev/null | tr -d '\r' |
+        sed -e :a -e '/\\$/{N;s/\\\n *//;ba' -e '}')
     for name; do
         printf '%s\n' "$(sed -n "s/^\"$name\"=//Ip" <<<"$values" |
             sed -E 's/^"(.*)"$/\1/; s/\\(.)/\1/g; s/^dword:0*(.)/0x\1/')"
@@ -84,7 +84,7 @@ clean() {
     release
     rm -rf "$tasks/Light brightness"
     while read -r folder; do rm -rf "$folder"; done < <(our_folders)
-    rm -f "$drive"/users/*/Temp/lgt*.tmp
+    rm -f "$drive"/users/*/Temp/lgt*.tmp "$drive/value.reg"
     win schtasks /delete /tn "Light brightness" /f
     win reg delete "HKLM\\$apps" /f /reg:64
     win reg delete "HKLM\\$settings" /f /reg:64
