@@ -16,29 +16,13 @@ windows_path() { win winepath -w "$1" 2>/dev/null; }
 run_line() { win "$build/bin/run_command_line.exe" "$1"; }
 install() { run_line "$(windows_path "$1") /S${2:+ $2}"; }
 
-# Values of a key under HKLM, one line each ("" if missing), as `reg export` writes them in
-# UTF-16 (Wine's reg query prints in the console's code page): a string as its text, a number as
-# 0x..., any other type as hex(<type>): and every byte. The type and bytes of a string are seen
-# this way only when it is not a plain REG_SZ.
-value() {
-    local key=$1 name values
-    shift
-    rm -f "$drive/value.reg"
-    win reg export "HKLM\\$key" 'C:\value.reg' /y /reg:64 >/dev/null 2>&1
-    # A line ending in a backslash goes on in the next.
-    values=$(iconv -f UTF-16 -t UTF-8 "$drive/value.reg" 2>/dev/null | tr -d '\r' |
-        sed -e :a -e '/\\$/{N;s/\\\n *//;ba' -e '}')
-    for name; do
-        printf '%s\n' "$(sed -n "s/^\"$name\"=//Ip" <<<"$values" |
-            sed -E 's/^"(.*)"$/\1/; s/\\(.)/\1/g; s/^dword:0*(.)/0x\1/')"
-    done
-}
+# Values of a key under HKLM, one line each: text as UTF-8, a number as 0x...
+value() { win "$build/bin/registry_value.exe" "$@" | tr -d '\r'; }
 stored() { value "$settings" Brightness; }
-# The system PATH with its type and every byte, the terminating NUL included.
-system_path() { value "$environment" Path; }
-expandable() {  # text: the bytes of a REG_EXPAND_SZ, as `reg export` writes them
-    printf '%s\0' "$1" | iconv -f UTF-8 -t UTF-16LE | od -An -v -tx1 | tr -s ' \n' ',,' |
-        sed 's/^,/hex(2):/; s/,$//'
+# The system PATH exactly as stored: its type and every byte, the terminating NUL included.
+system_path() { value --raw "$environment" Path; }
+expandable() {  # text: how the registry holds it as a REG_EXPAND_SZ (type 2)
+    echo "2 $(printf '%s\0' "$1" | iconv -f UTF-8 -t UTF-16LE | od -An -v -tx1 | tr -d ' \n')"
 }
 set_system_path() {
     win reg add "HKLM\\$environment" /v Path /t REG_EXPAND_SZ /d "$1" /f /reg:64 >/dev/null
@@ -84,7 +68,7 @@ clean() {
     release
     rm -rf "$tasks/Light brightness"
     while read -r folder; do rm -rf "$folder"; done < <(our_folders)
-    rm -f "$drive"/users/*/Temp/lgt*.tmp "$drive/value.reg"
+    rm -f "$drive"/users/*/Temp/lgt*.tmp
     win schtasks /delete /tn "Light brightness" /f
     win reg delete "HKLM\\$apps" /f /reg:64
     win reg delete "HKLM\\$settings" /f /reg:64
