@@ -48,7 +48,8 @@ for refusal in "/BRIGHTNESS=abc" "/BRIGHTNESS=101" "/BRIGHTNESS=-1" '/D=C:\Users
     all_said+="$said"$'\n'
 done
 rmdir "$drive/Program Files/Foreign"
-check "the log of the refusals holds what they said" logged refused.log setup "${all_said%$'\n'}"
+check "the log of the refusals holds what they said: $(cat "$work/refused.log")" \
+    logged refused.log setup "${all_said%$'\n'}"
 check "refusals remember no brightness and leave the PATH" \
     test "$(stored)/$(system_path)" = "/$(expandable "$long_path")"
 
@@ -60,7 +61,7 @@ said=$(install "$setup" "$(log failed.log) /D=$target")
 check "failed task registration: exit code 4" test $? = 4
 check "says which step failed, and that it was undone" grep -qzE \
     "Could not register the scheduled task.*was undone" <<<"$said"
-check "and its log holds that" logged failed.log setup "$said"
+check "and its log holds that: $(cat "$work/failed.log")" logged failed.log setup "$said"
 rmdir "$task_file"
 check "a failed first installation leaves nothing" nothing_installed
 check "and the PATH as it was" test "$(system_path)" = "$(expandable "$long_path")"
@@ -161,7 +162,8 @@ check "leaves the folder, which holds a file of the user's, and says so" \
     "notes.txt/$moved holds files that Light did not install, and was left."
 rm -r "$left"
 check "returns when task and Apps entry are gone" nothing_installed
-check "the log of both uninstalls holds what they said" logged uninstall.log uninstall "$said"
+check "the log of both uninstalls holds what they said: $(cat "$work/uninstall.log")" \
+    logged uninstall.log uninstall "$said"
 check "and the PATH as it was, byte for byte" test "$(system_path)" = "$(expandable "$long_path")"
 check "and keeps the remembered brightness" test "$(stored)" = 0x46
 

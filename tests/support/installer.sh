@@ -11,7 +11,16 @@ environment='System\CurrentControlSet\Control\Session Manager\Environment'
 
 # Every Windows program gets a minute; one that hangs fails its check instead of the whole run.
 win() { timeout 60 "$build/wine-run" "$@"; }
-windows_path() { win winepath -w "$1" 2>/dev/null; }
+# A file's Windows name, as winepath gives it, without starting a Windows program that could fail
+# unseen: the prefix's drive C:, and Z: for the rest of the file system.
+windows_path() {
+    local path=$1
+    case $path in
+        "$drive"/*) path=C:${path#"$drive"} ;;
+        *) path=Z:$path ;;
+    esac
+    echo "${path//\//\\}"
+}
 # A command line run as written, as deployment tools run QuietUninstallString.
 run_line() { win "$build/bin/run_command_line.exe" "$1"; }
 install() { run_line "$(windows_path "$1") /S${2:+ $2}"; }
