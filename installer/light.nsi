@@ -25,9 +25,10 @@ SetDateSave off
 ; A file that cannot be written fails the installation, which is then undone: never skipped.
 AllowSkipFiles off
 
+; A signature that fails stops the build: without "= 0" makensis ignores the command's status.
 !ifdef SIGN
-!finalize '"${SIGN}" "%1"'
-!uninstfinalize '"${SIGN}" "%1"'
+!finalize '"${SIGN}" "%1"' = 0
+!uninstfinalize '"${SIGN}" "%1"' = 0
 !endif
 ; How long /BRIGHTNESS= may take: the task's own limit.
 !ifndef LIGHT_RUN_LIMIT_MS

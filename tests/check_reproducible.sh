@@ -23,10 +23,20 @@ for file in $files; do
 done
 check "SHA256SUMS verifies the installer and the ZIP" test "$(cd "$later" &&
     sha256sum --strict -c SHA256SUMS)" = "$(cd "$later" && printf '%s: OK\n' *-setup.exe *.zip)"
+downloads() { cd "$later" && ls -d ./*-setup.exe ./*.zip SHA256SUMS winget 2>/dev/null; }
 # A package that fails at its last step, the ZIP, once the installer and manifests are built.
 mkdir "$later/failing" && printf '#!/bin/sh\nexit 1\n' >"$later/failing/cpack" &&
     chmod +x "$later/failing/cpack"
 PATH=$later/failing:$PATH LIGHT_BUILD_DIR=$later "$source/dev" package >/dev/null 2>&1
-check "a package that fails leaves no download" test "$?/$(cd "$later" &&
-    ls -d ./*-setup.exe ./*.zip SHA256SUMS winget 2>/dev/null)" = 1/
+check "a package that fails leaves no download" test "$?/$(downloads)" = 1/
+# One whose installer cannot be signed, once light.exe and the helper were.
+openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "/CN=Light test signer" -keyout \
+    "$later/signer.key" -out "$later/signer.pem" 2>/dev/null &&
+    openssl pkcs12 -export -inkey "$later/signer.key" -in "$later/signer.pem" -passout pass:test \
+        -out "$later/signer.pfx" && mkdir "$later/signer" &&
+    ln -s "$(realpath "$(dirname "$0")")/support/osslsigncode_failing_from" "$later/signer/osslsigncode"
+PATH=$later/signer:$PATH SIGNATURES=$later/signatures FAIL_FROM=3 LIGHT_SIGN_PFX=$later/signer.pfx \
+    LIGHT_SIGN_PASSWORD=test LIGHT_BUILD_DIR=$later "$source/dev" package >/dev/null 2>&1
+check "so does one whose signing fails inside makensis" \
+    test "$(($? != 0))/$(cat "$later/signatures")/$(downloads)" = 1/3/
 finish "./dev package: the same bytes from the same commit, in any folder, at any time"

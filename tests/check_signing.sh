@@ -9,6 +9,7 @@ set -uo pipefail
 . "$(dirname "$0")/support/check.sh"
 sign=$(realpath "$(dirname "$0")/../installer/sign")
 server=$(realpath "$(dirname "$0")/support/timestamp_server.py")
+failing_signer=$(realpath "$(dirname "$0")/support/osslsigncode_failing_from")
 light=$1
 makensis=$2
 script=$3
@@ -80,6 +81,19 @@ check "the installer signed through the token, and timestamped" \
 7zz x -ounpacked setup.exe >/dev/null
 check "and the uninstaller inside it" \
     verified "$(find unpacked -name uninstall.exe)" "Light test signer on a token"
+
+# makensis asks for the uninstaller's signature first, then the installer's: either one that
+# fails stops the build, or an unsigned installer would ship around signed programs.
+mkdir failing && ln -s "$failing_signer" failing/osslsigncode
+for failing in 1/uninstaller 2/installer; do
+    rm -f signatures
+    PATH=$work/failing:$PATH SIGNATURES=$work/signatures FAIL_FROM=${failing%/*} \
+        env "${with_file[@]}" "$makensis" "$@" -DVERSION=1.0.0 -DOUTFILE="$work/failed.exe" \
+        "$script" >/dev/null 2>&1
+    outcome="$?/$(cat signatures)"
+    check "a failed signature of the ${failing#*/} fails makensis: $outcome" \
+        test "$outcome" = "1/${failing%/*}"
+done
 
 cp "$light" untimed.exe
 check "without a timestamp server it says so" grep -q 'WITHOUT A TIMESTAMP' \
