@@ -14,15 +14,24 @@ unset SOURCE_DATE_EPOCH LIGHT_SIGN_PFX LIGHT_SIGN_PKCS11_MODULE
 for folder in "$earlier" "$later"; do
     LIGHT_BUILD_DIR=$folder "$source/dev" package >/dev/null || exit 1
 done
-files=$(cd "$later" && find bin/light.exe bin/setup-helper.exe ./*-setup.exe ./*.zip SHA256SUMS \
-    winget -type f | sort)
-check "it builds both programs, the installer, the ZIP, SHA256SUMS and three manifests" \
-    test "$(wc -l <<<"$files")" = 8
+files=$(cd "$later" && find bin/light.exe bin/setup-helper.exe ./*-setup.exe ./*.zip ./*.buildinfo \
+    SHA256SUMS winget -type f | sort)
+check "it builds both programs, the installer, the ZIP, the build information, SHA256SUMS and \
+three manifests" test "$(wc -l <<<"$files")" = 9
 for file in $files; do
     check "$file: the same bytes" cmp "$earlier/$file" "$later/$file"
 done
-check "SHA256SUMS verifies the installer and the ZIP" test "$(cd "$later" &&
-    sha256sum --strict -c SHA256SUMS)" = "$(cd "$later" && printf '%s: OK\n' *-setup.exe *.zip)"
+check "SHA256SUMS verifies the installer, the ZIP and the build information" test "$(cd "$later" &&
+    sha256sum --strict -c SHA256SUMS)" = "$(cd "$later" && printf '%s: OK\n' *-setup.exe *.zip \
+    ./*.buildinfo | sed 's|^\./||')"
+# The package of each file that makes the bytes, at the version installed here.
+for made_by in "$(command -v makensis)" "$(command -v x86_64-w64-mingw32-g++-posix)" \
+    "$(command -v x86_64-w64-mingw32-ld)" /usr/x86_64-w64-mingw32/include/windows.h \
+    "$(command -v cmake)"; do
+    package=$(dpkg -S "$(readlink -f "$made_by")" | cut -d: -f1)
+    check "the build information names $package at its version" grep -qxF \
+        " $package $(dpkg-query -W -f='${Version}' "$package")" "$later"/*.buildinfo
+done
 downloads() { cd "$later" && ls -d ./*-setup.exe ./*.zip SHA256SUMS winget 2>/dev/null; }
 # A package that fails at its last step, the ZIP, once the installer and manifests are built.
 mkdir "$later/failing" && printf '#!/bin/sh\nexit 1\n' >"$later/failing/cpack" &&

@@ -6,8 +6,15 @@
 set -uo pipefail
 . "$(dirname "$0")/support/check.sh"
 source=$1
-parser=$2/npm/node_modules/@actions/workflow-parser/dist/index.js
-[ -f "$parser" ] || npm install --silent --prefix "$2/npm" @actions/workflow-parser@0.3.61 || exit 1
+# GitHub's parser, as its lockfile pins it, without running any package's install scripts;
+# installed again only when the lockfile changes.
+tool=$2/npm
+parser=$tool/node_modules/@actions/workflow-parser/dist/index.js
+locked=$(dirname "$0")/support/workflow-parser
+if [ ! -f "$parser" ] || ! cmp -s "$locked/package-lock.json" "$tool/package-lock.json"; then
+    mkdir -p "$tool" && cp "$locked/package.json" "$locked/package-lock.json" "$tool" &&
+        (cd "$tool" && npm ci --ignore-scripts --silent --no-audit --no-fund) || exit 1
+fi
 check "the workflows are valid for GitHub Actions" node "$(dirname "$0")/support/workflow_check.mjs" \
     "$parser" "$source"/.github/workflows/*.yml
 both_build_with() {
@@ -35,6 +42,11 @@ trap 'rm -rf "$work"' EXIT
 cp "$source/CMakeLists.txt" "$source/CHANGELOG.md" "$work"
 check "a tag other than v$version is refused" grep -q "the tag v0.0.1 is not v$version" \
     <<<"$(notes v0.0.1 "$work")"
+# The first release after another one: its notes stop where the earlier version's entry begins.
+sed -i 's/^\[unreleased\]:/## [0.9.0] - 2026-01-01\n\n### Added\n\n- An earlier version.\n\n&/' \
+    "$work/CHANGELOG.md"
+check "with two versions, the notes are the newest entry only" \
+    test "$(notes "v$version" "$work")" = "$(notes "v$version")"
 sed -i "s/^## \[$version\]/## [9.9.9]/" "$work/CHANGELOG.md"
 check "and so is a changelog whose newest entry is another version" \
     grep -q "the newest version in CHANGELOG.md is 9.9.9, not $version" <<<"$(notes "v$version" "$work")"
