@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# ./dev package, unsigned, builds the same bytes in any folder at any time: a fresh build against
-# one made earlier in another folder (kept from run to run). A package that fails leaves nothing.
+# ./dev package, unsigned, builds the same bytes in any folder at any time: two builds in two
+# folders, made at different times. Both folders are kept from run to run, so that a warm run
+# compiles only what changed (in both), and links, packs and signs afresh. A package that fails
+# leaves nothing.
 # Usage: check_reproducible.sh <source folder> <build folder>
 # shellcheck disable=SC2317  # functions that only `check` calls
 set -uo pipefail
 . "$(dirname "$0")/support/check.sh"
 source=$1
 earlier=$2/reproducible
-later=$(mktemp -d)
-trap 'rm -rf "$later"' EXIT
+later=$2/reproducible-elsewhere
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 # dev dates the build itself, from the last commit.
 unset SOURCE_DATE_EPOCH LIGHT_SIGN_PFX LIGHT_SIGN_PKCS11_MODULE
 for folder in "$earlier" "$later"; do
@@ -34,18 +37,18 @@ for made_by in "$(command -v makensis)" "$(command -v x86_64-w64-mingw32-g++-pos
 done
 downloads() { cd "$later" && ls -d ./*-setup.exe ./*.zip SHA256SUMS winget 2>/dev/null; }
 # A package that fails at its last step, the ZIP, once the installer and manifests are built.
-mkdir "$later/failing" && printf '#!/bin/sh\nexit 1\n' >"$later/failing/cpack" &&
-    chmod +x "$later/failing/cpack"
-PATH=$later/failing:$PATH LIGHT_BUILD_DIR=$later "$source/dev" package >/dev/null 2>&1
+mkdir "$work/failing" && printf '#!/bin/sh\nexit 1\n' >"$work/failing/cpack" &&
+    chmod +x "$work/failing/cpack"
+PATH=$work/failing:$PATH LIGHT_BUILD_DIR=$later "$source/dev" package >/dev/null 2>&1
 check "a package that fails leaves no download" test "$?/$(downloads)" = 1/
 # One whose installer cannot be signed, once light.exe and the helper were.
 openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "/CN=Light test signer" -keyout \
-    "$later/signer.key" -out "$later/signer.pem" 2>/dev/null &&
-    openssl pkcs12 -export -inkey "$later/signer.key" -in "$later/signer.pem" -passout pass:test \
-        -out "$later/signer.pfx" && mkdir "$later/signer" &&
-    ln -s "$(realpath "$(dirname "$0")")/support/osslsigncode_failing_from" "$later/signer/osslsigncode"
-PATH=$later/signer:$PATH SIGNATURES=$later/signatures FAIL_FROM=3 LIGHT_SIGN_PFX=$later/signer.pfx \
+    "$work/signer.key" -out "$work/signer.pem" 2>/dev/null &&
+    openssl pkcs12 -export -inkey "$work/signer.key" -in "$work/signer.pem" -passout pass:test \
+        -out "$work/signer.pfx" && mkdir "$work/signer" &&
+    ln -s "$(realpath "$(dirname "$0")")/support/osslsigncode_failing_from" "$work/signer/osslsigncode"
+PATH=$work/signer:$PATH SIGNATURES=$work/signatures FAIL_FROM=3 LIGHT_SIGN_PFX=$work/signer.pfx \
     LIGHT_SIGN_PASSWORD=test LIGHT_BUILD_DIR=$later "$source/dev" package >/dev/null 2>&1
 check "so does one whose signing fails inside makensis" \
-    test "$(($? != 0))/$(cat "$later/signatures")/$(downloads)" = 1/3/
+    test "$(($? != 0))/$(cat "$work/signatures")/$(downloads)" = 1/3/
 finish "./dev package: the same bytes from the same commit, in any folder, at any time"

@@ -15,7 +15,11 @@ rules = json.loads((pathlib.Path(__file__).parent / "winget_manifests.schema.jso
 installer = pathlib.Path(sys.argv[1])
 failures = []
 for folder in map(pathlib.Path, sys.argv[2:]):
-    identifier, version = folder.parent.name, folder.name
+    # The community repository's layout: manifests/<first letter>/<publisher>/<name>/<version>.
+    publisher, name, version = folder.parent.parent.name, folder.parent.name, folder.name
+    identifier = f"{publisher}.{name}"
+    if [folder.parents[3].name, folder.parents[2].name] != ["manifests", publisher[0].lower()]:
+        failures.append(f"{folder}: not in the layout manifests/{publisher[0].lower()}/{publisher}/{name}")
     kinds = {"version": "", "installer": ".installer", "defaultLocale": ".locale.en-US"}
     for kind, suffix in kinds.items():
         manifest = yaml.safe_load((folder / f"{identifier}{suffix}.yaml").read_text("utf-8"))

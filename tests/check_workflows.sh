@@ -25,8 +25,29 @@ for command in "cmake -S . -B build" "cmake --build build --config Release" \
     "cmake -S . -B build -G Ninja" "cmake --build build"; do
     check "README and workflow both build with: $command" both_build_with "$command"
 done
-check "the release workflow runs the README's test command" \
-    grep -qxF "        run: ./dev test" "$source/.github/workflows/release.yml"
+facts=$(python3 "$(dirname "$0")/support/workflow_facts.py" "$source" 2>&1)
+check "the workflows hold what a release needs: $facts" test -z "$facts"
+
+# The release's build step: the key where only this user reads it, gone on every exit, the
+# downloads made with the usual umask, and whether they are signed recorded for the next jobs.
+package=$source/.github/scripts/package-release
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+said=$(LIGHT_SIGN_PFX_BASE64=$(printf key | base64) GITHUB_OUTPUT=$work/output "$package" bash -c \
+    'echo "$LIGHT_SIGN_PFX" >"$0"; echo "$(stat -c %a "$LIGHT_SIGN_PFX") $(cat "$LIGHT_SIGN_PFX")"
+    exit 3' "$work/key")
+check "a package that fails: its status, the key readable by this user only, and then gone" \
+    test "$?/$said/$(test -e "$(cat "$work/key")"; echo $?)" = "3/600 key/1"
+# The environment, then the exit code, the umask the package ran with and what GITHUB_OUTPUT got.
+for row in "LIGHT_SIGN_PFX_BASE64=a2V5|0 $(umask) signed=true" \
+    "LIGHT_SIGN_PKCS11_MODULE=/token.so|0 $(umask) signed=true" "LIGHT_SIGN_PFX_BASE64=|0 $(umask) signed=false" \
+    "LIGHT_REQUIRE_SIGNING=true|1" "LIGHT_REQUIRE_SIGNING=true LIGHT_SIGN_PFX_BASE64=a2V5|0 $(umask) signed=true"; do
+    rm -f "$work/output" "$work/umask"
+    # shellcheck disable=SC2086  # one variable or two
+    env ${row%|*} GITHUB_OUTPUT="$work/output" "$package" bash -c 'umask >"$0"' "$work/umask" >/dev/null
+    outcome=$(cat "$work/umask" "$work/output" 2>/dev/null | xargs echo "$?")
+    check "package-release with ${row%|*}: $outcome" test "$outcome" = "${row#*|}"
+done
 
 version=$(sed -n 's/^project(light VERSION \([0-9.]*\).*/\1/p' "$source/CMakeLists.txt")
 notes() { "$source/installer/release-notes" "$@" 2>&1; }
@@ -37,8 +58,6 @@ keeps_a_changelog() {
         grep -qx "\[$version\]: .*/releases/tag/v$version" "$1"
 }
 check "CHANGELOG.md follows Keep a Changelog 1.1.0" keeps_a_changelog "$source/CHANGELOG.md"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 cp "$source/CMakeLists.txt" "$source/CHANGELOG.md" "$work"
 check "a tag other than v$version is refused" grep -q "the tag v0.0.1 is not v$version" \
     <<<"$(notes v0.0.1 "$work")"
