@@ -1,6 +1,31 @@
 ; The installer's steps, in the order light.nsi runs them. A step that fails aborts the
 ; installation, and .onInstFailed undoes it with UndoInstallation.
 
+; Sets $Recorded to the folder of this machine's installation, and $RecordedKey to the key of its
+; Apps entry. An entry under the legacy key is taken only where it is provably ours: Orvane's,
+; in a folder that holds our helper and light.exe. Any other is another product's, which is
+; never read, run, installed into or changed.
+Function FindEarlierInstallation
+    StrCpy $RecordedKey "${UNINSTALL_KEY}"
+    ReadRegStr $Recorded HKLM $RecordedKey "InstallLocation"
+    ${If} $Recorded == ""
+        ReadRegStr $R1 HKLM "${LEGACY_UNINSTALL_KEY}" "Publisher"
+        ReadRegStr $R2 HKLM "${LEGACY_UNINSTALL_KEY}" "InstallLocation"
+        ${If} $R1 S== "Orvane"
+        ${AndIf} $R2 != ""
+        ${AndIf} ${FileExists} "$R2\setup-helper.exe"
+        ${AndIf} ${FileExists} "$R2\light.exe"
+            StrCpy $Recorded $R2
+            StrCpy $RecordedKey "${LEGACY_UNINSTALL_KEY}"
+        ${EndIf}
+    ${EndIf}
+    ${If} $Recorded != ""
+        ReadRegStr $RecordedVersion HKLM $RecordedKey "DisplayVersion"
+        ReadRegStr $RecordedQuietUninstall HKLM $RecordedKey "QuietUninstallString"
+        ReadRegStr $RecordedPathEntry HKLM $RecordedKey "PathEntry"
+    ${EndIf}
+FunctionEnd
+
 ; The task runs light.exe as SYSTEM, so only administrators may change anything on the way to
 ; it: the installation's own folder, or a folder made now directly inside Program Files, which
 ; takes Program Files' access list. An existing folder keeps whatever access list it has, so it
@@ -198,8 +223,21 @@ Function WriteAppsEntry
     WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\setup-helper.exe" uninstall'
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+    ; The PATH entry a legacy installation added, for the uninstaller to take off.
+    ${If} $RecordedKey != "${UNINSTALL_KEY}"
+    ${AndIf} $RecordedPathEntry != ""
+        WriteRegStr HKLM "${UNINSTALL_KEY}" "PathEntry" $RecordedPathEntry
+    ${EndIf}
     ${If} ${Errors}
         ${Fail} "Could not write the Apps & features entry."
+    ${EndIf}
+FunctionEnd
+
+; Once the new entry stands, an upgraded legacy installation's entry goes: one Apps entry.
+Function RetireLegacyEntry
+    ${If} $Upgrading == 1
+    ${AndIf} $RecordedKey == "${LEGACY_UNINSTALL_KEY}"
+        DeleteRegKey HKLM "${LEGACY_UNINSTALL_KEY}"
     ${EndIf}
 FunctionEnd
 
@@ -217,8 +255,12 @@ Function UndoInstallation
             Pop $R1
         ${EndIf}
         ${If} $AppsEntryWritten == 1
+        ${AndIf} $RecordedKey == "${UNINSTALL_KEY}"
             WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" $RecordedVersion
             WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" $RecordedQuietUninstall
+        ${ElseIf} $AppsEntryWritten == 1
+            ; A legacy installation keeps its own entry, which stays as it was.
+            DeleteRegKey HKLM "${UNINSTALL_KEY}"
         ${EndIf}
         Return
     ${EndIf}

@@ -5,9 +5,12 @@
 ;
 ;   setup.exe [/S] [/LOG=<file>] [/BRIGHTNESS=<0..100>] [/NOPATH] [/DOWNGRADE] [/D=<folder>]
 ;
-; Exit codes: 0 installed; 1 cancelled; 2 refused, nothing changed (an invalid option or
-; folder); 3 refused, nothing changed (a newer version is installed and /DOWNGRADE not given);
-; 4 failed and undone (the earlier installation as it was, or nothing of this one).
+; Switches are read in any letter case; a relative /LOG= file is relative to the folder the
+; installer was started in. Exit codes, the same for the uninstaller: 0 done; 1 cancelled;
+; 2 refused, nothing changed (an invalid option or folder: the same command would be refused
+; again); 3 refused, nothing changed (a newer version is installed and /DOWNGRADE not given);
+; 4 a step failed, and what the run had done was undone (the earlier installation as it was, or
+; nothing of this one; an uninstallation stays registered): the same command may succeed later.
 Unicode true
 ; The official NSIS builds carry 32-bit stubs only; such an installer installs the same 64-bit
 ; program, on 64-bit Windows only.
@@ -46,7 +49,10 @@ ${StrStr}
 !define TASK_NAME "Light brightness"
 ; Where the Task Scheduler keeps each task's definition: a task is registered while its file is.
 !define TASK_FILE "${SYSTEM32}\Tasks\${TASK_NAME}"
-!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Light"
+; The Apps entry, under a key no other product is likely to use: it is winget's product code.
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvane.Light"
+; Where version 1.0.0 kept it, a name any program may use: read only where it is provably ours.
+!define LEGACY_UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Light"
 ; The path in the task definition that the installed light.exe replaces.
 !define TASK_DEFAULT_EXE "C:\Program Files\Light\light.exe"
 ; Where an upgrade keeps the earlier files until the new ones are in place.
@@ -55,7 +61,6 @@ ${StrStr}
 !define EXIT_REFUSED 2
 !define EXIT_NEWER_INSTALLED 3
 !define EXIT_FAILED 4
-!define EXIT_UNINSTALL_FAILED 2
 ; The helper's exit code for a program it ended at the time limit (WAIT_TIMEOUT).
 !define RUN_STOPPED_AT_LIMIT 258
 
@@ -84,10 +89,12 @@ UninstPage instfiles
 Var Brightness
 Var NoPath
 Var Downgrade
-; The installation this machine has, from its Apps entry.
+; The installation this machine has, from its Apps entry, and the key that entry is under.
 Var Recorded
+Var RecordedKey
 Var RecordedVersion
 Var RecordedQuietUninstall
+Var RecordedPathEntry
 ; What this run has changed so far, for undoing it.
 Var Upgrading
 Var FilesSetAside
@@ -117,16 +124,26 @@ Var FailureReason
 !macroend
 !define Refuse "!insertmacro Refuse"
 
+; Sets var to 1 where the parameters in $R0 hold the switch as a word of its own, in any letter
+; case, and to "" where they do not.
+!macro ReadSwitch switch var
+    ${StrStr} ${var} " $R0 " " ${switch} "
+    ${IfThen} ${var} != "" ${|} StrCpy ${var} 1 ${|}
+!macroend
+
 !include install_steps.nsh
 !include uninstall_steps.nsh
 
 Function .onInit
     SetRegView 64
+    ${GetParameters} $R0
+    ; NSIS itself takes /S only in capitals; a deployment tool must never get a window instead.
+    !insertmacro ReadSwitch "/S" $R1
+    ${IfThen} $R1 == 1 ${|} SetSilent silent ${|}
     Call OpenLog
     ${IfNot} ${RunningX64}
         ${Refuse} ${EXIT_REFUSED} "Light runs on 64-bit Windows only."
     ${EndIf}
-    ${GetParameters} $R0
     ClearErrors
     ${GetOptions} $R0 "/BRIGHTNESS=" $Brightness
     ${IfNot} ${Errors}
@@ -138,28 +155,19 @@ Function .onInit
             ${Refuse} ${EXIT_REFUSED} "/BRIGHTNESS= takes a whole number from 0 to 100, not '$Brightness'."
         ${EndIf}
     ${EndIf}
-    ClearErrors
-    ${GetOptions} $R0 "/NOPATH" $R1
-    ${IfNot} ${Errors}
-        StrCpy $NoPath 1
-    ${EndIf}
-    ClearErrors
-    ${GetOptions} $R0 "/DOWNGRADE" $R1
-    ${IfNot} ${Errors}
-        StrCpy $Downgrade 1
-    ${EndIf}
+    !insertmacro ReadSwitch "/NOPATH" $NoPath
+    !insertmacro ReadSwitch "/DOWNGRADE" $Downgrade
 
-    ReadRegStr $Recorded HKLM "${UNINSTALL_KEY}" "InstallLocation"
-    ReadRegStr $RecordedVersion HKLM "${UNINSTALL_KEY}" "DisplayVersion"
-    ReadRegStr $RecordedQuietUninstall HKLM "${UNINSTALL_KEY}" "QuietUninstallString"
+    Call FindEarlierInstallation
     ; Without /D= an upgrade goes where the installed copy is. NSIS cuts /D= off the command line
-    ; it hands the script, but not off the process's own.
+    ; it hands the script, but not off the process's own, and takes it only in capitals.
     System::Call 'kernel32::GetCommandLineW() t .R2'
     ClearErrors
     ${GetOptions} $R2 "/D=" $R1
     ${If} ${Errors}
-    ${AndIf} $Recorded != ""
-        StrCpy $INSTDIR $Recorded
+        ${IfThen} $Recorded != "" ${|} StrCpy $INSTDIR $Recorded ${|}
+    ${Else}
+        StrCpy $INSTDIR $R1
     ${EndIf}
 
     ${If} $RecordedVersion != ""
@@ -216,6 +224,7 @@ Section "Light"
     Call WriteAppsEntry
 
     ; From here on the installation is complete; what follows cannot undo it.
+    Call RetireLegacyEntry
     Call RemoveEarlierFiles
     ${Say} "Light ${VERSION} is installed in $INSTDIR."
     Call AddFolderToPath

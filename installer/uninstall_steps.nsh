@@ -1,5 +1,5 @@
 ; The uninstaller's steps. Every step is tried; if one fails, the installation stays in Apps with
-; its uninstaller, so that uninstalling can be run again, and the exit code is 2.
+; its uninstaller, so that uninstalling can be run again, and the exit code is 4.
 
 Var UninstallFailed
 
@@ -29,7 +29,7 @@ Function un.RemoveInstallation
     !insertmacro ForEachInstalledFile un.DeleteInstalledFile
     ${If} $UninstallFailed == 1
         ${Say} "Light stays in Apps & features, so that uninstalling can be run again."
-        SetErrorLevel ${EXIT_UNINSTALL_FAILED}
+        SetErrorLevel ${EXIT_FAILED}
         Return
     ${EndIf}
     DeleteRegKey HKLM "${UNINSTALL_KEY}"

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # The installer as administrators deploy it, in a Wine prefix of its own: refusals, failures that
 # are undone, installs whatever the folder is called, a long PATH kept byte for byte, upgrades, a
-# downgrade, a move, a silent uninstall that waits, and logs that hold what was said.
+# downgrade, a move, a silent uninstall that waits, logs that hold what was said, another
+# product's Apps entry left alone, and what the winget manifest claims of it.
 # Usage: check_installer.sh <build folder> <installer> <older installer, 2 s /BRIGHTNESS limit>
+#                           <winget manifest folder>
 # shellcheck disable=SC2317,SC2154  # functions only `check` calls; names from support/installer.sh
 set -uo pipefail
 here=$(dirname "$0")
 build=$1
 setup=$2
 older=$3
+manifest=$4/Orvane.Light.installer.yaml
 . "$here/support/check.sh"
 . "$here/support/installer.sh"
 work=$(mktemp -d)
@@ -19,17 +22,33 @@ trap 'clean; rm -rf "$work"; "$build/wine-prefix" down' EXIT
 win net start schedule >/dev/null 2>&1
 clean
 firmware() { cat "$work/firmware" 2>/dev/null; }
+# What the installer manifest claims: a field's value, or the exit code it names for a response.
+claim() {
+    python3 -c 'import sys, yaml
+manifest = yaml.safe_load(open(sys.argv[1]))
+field = sys.argv[2]
+if field.startswith("code:"):
+    print(*[code["InstallerReturnCode"] for code in manifest["ExpectedReturnCodes"]
+            if code["ReturnResponse"] == field[5:]])
+else:
+    print(manifest[field] if "." not in field else manifest[field.split(".")[0]][field.split(".")[1]])
+' "$manifest" "$1"
+}
+# The exit code the installer was seen to return for each of winget's responses.
+declare -A returned
 log() { echo "/LOG=$(windows_path "$work/$1")"; }
 # What a run said, as its log holds it after the line that names the run.
 logged() { grep -qE "^Light 1\.0\.0 $2, [0-9]{4}(-[0-9]{2}){2} [0-9]{2}(:[0-9]{2}){2}"$'\r$' "$work/$1" &&
     test "$(grep -vE "^Light 1\.0\.0 $2, " "$work/$1")" = "$3"; }
 
-check "installer asks for administrator rights" grep -q 'level="requireAdministrator"' \
-    <(wrestool -x --raw -t24 -n1 "$setup")
 check "installer names Orvane in its version information" test "$(company_of "$setup")" = Orvane
 icon_sizes() { wrestool -l -t3 "$1" | grep -o 'size=[0-9]*' | sort; }
 check "installer shows the program's icon" test "$(icon_sizes "$setup")" = \
     "$(icon_sizes "$build/bin/light.exe")"
+
+returned[cancelledByUser]=$(win "$build/bin/cancel_setup.exe" "$(windows_path "$setup")"; echo $?)
+check "cancelled on its first page: exit code ${returned[cancelledByUser]}, nothing installed" \
+    test "${returned[cancelledByUser]}/$(our_folders)" = 1/
 
 # A PATH of over 4,000 characters, which no NSIS string holds, that must come back byte for byte.
 long_path=$stock_path
@@ -42,7 +61,8 @@ for refusal in "/BRIGHTNESS=abc" "/BRIGHTNESS=101" "/BRIGHTNESS=-1" '/D=C:\Users
     '/D=C:\Program Files\..\Users\Public\Light' '/D=C:\Program Files\Orvane\Light' \
     '/D=C:\Program Files\Foreign' '/D=C:\Program Files\Light.'; do
     said=$(install "$setup" "$(log refused.log) $refusal")
-    check "$refusal refused with exit code 2" test $? = 2
+    returned[invalidParameter]=$?
+    check "$refusal refused with exit code 2" test "${returned[invalidParameter]}" = 2
     check "$refusal: and says why: $said" grep -qF -- "${refusal#*=}" <<<"$said"
     check "$refusal changes nothing" test "$(our_folders)" = "$drive/Program Files/Foreign"
     all_said+="$said"$'\n'
@@ -76,10 +96,13 @@ runs_installed() {
             <(text_of "$xml" | grep -v '<Command>') &&
         test "$(text_of "$xml" | xmllint --xpath 'string(//Exec/Command)' -)" = "\"$1\\light.exe\""
 }
-install "$setup" "/BRIGHTNESS=40 /D=$target"
+# Under the legacy key, Orvane's name on a folder that is not ours: never uninstalled, nor read.
+foreign "Not ours" Orvane uninstall.exe
+run_line "$(windows_path "$setup") /s /brightness=40 /d=$target"
 outcome="$?/$(stored)/$(firmware)"
-check "silent install with /BRIGHTNESS=40: exit code, remembered, firmware: $outcome" \
-    test "$outcome" = 0/0x28/40
+check "silent install, switches in small letters, /brightness=40: exit code, remembered, \
+firmware: $outcome" test "$outcome" = 0/0x28/40
+check "and the other entry's uninstaller never ran" foreign_intact
 check "installs its six files" test "$(cd "$folder" && printf '%s ' *)" = \
     "LICENSE.txt README.txt light-task.xml light.exe setup-helper.exe uninstall.exe "
 check "its definition runs $target\\light.exe" runs_installed "$target"
@@ -89,6 +112,12 @@ check "Apps entry" test "$(value "$apps" "${apps_entry[@]}" | tr '\n' '|')" = "L
 $target\\light.exe,0|$target|\"$target\\uninstall.exe\"|\"$target\\setup-helper.exe\" uninstall|\
 0x1|0x1|$target|"
 check "Apps entry: its size" grep -qE '^0x[0-9a-f]{3,}$' <<<"$(value "$apps" EstimatedSize)"
+before=$(snapshot)
+said=$(run_line "\"$target\\setup-helper.exe\" uninstall /quiet")
+check "an uninstall option it does not take: refused with exit code 2, and says so" \
+    test "$?/$said" = "2/setup-helper uninstall takes no option but /LOG=<file>, not '/quiet': \
+nothing was changed."$'\r'
+check "and changes nothing" test "$(snapshot)" = "$before"
 
 : >"$work/firmware"
 run_line "\"$target\\light.exe\""
@@ -103,13 +132,15 @@ release
 check "and the earlier installation as it was" test "$(snapshot)" = "$before"
 hold "$folder/README.txt"
 said=$(install "$setup")
-check "a file held open on upgrade: exit code 4" test $? = 4
+returned[fileInUse]=$?
+check "a file held open on upgrade: exit code 4" test "${returned[fileInUse]}" = 4
 check "says which file" grep -qF 'Could not replace C:\Program Files\R&D Light\README.txt' <<<"$said"
 release
 check "and the earlier installation as it was" test "$(snapshot)" = "$before"
 
 install "$older"
-check "an older version is refused: exit code 3" test $? = 3
+returned[downgrade]=$?
+check "an older version is refused: exit code 3" test "${returned[downgrade]}" = 3
 check "and changes nothing" test "$(snapshot)" = "$before"
 # A firmware that never answers: the older installer's 2 s limit ends light.exe.
 started=$SECONDS
@@ -124,15 +155,33 @@ ours() { grep -qzx "WINEPREFIX=$LIGHT_WINE_PREFIX" "/proc/$1/environ"; }
 check "and no light.exe left running" test -z "$(for pid in $(pgrep --runstates RSD -f 'light\.exe'); do
     ours "$pid" && echo "$pid"; done)"
 
-# Newer over older, with a firmware that refuses the new brightness: installed, and remembered.
+check "the other product's entry is still there, as it was" foreign_intact
+
+# That older version as 1.0.0 registered itself, under the legacy key. Newer over it, with a
+# firmware that refuses the new brightness: installed, remembered, and one entry, the new one.
+win reg delete "HKLM\\$legacy" /f /reg:64 >/dev/null 2>&1 && rm -r "$drive/Other"
+win reg copy "HKLM\\$apps" "HKLM\\$legacy" /f /reg:64 >/dev/null 2>&1 &&
+    win reg delete "HKLM\\$apps" /f /reg:64 >/dev/null 2>&1
 LIGHT_STANDIN_FAULTS=exec-fail:5 install "$setup" "/BRIGHTNESS=70"
-outcome="$?/$(stored)/$(value "$apps" DisplayVersion)"
-check "newer over older, firmware refusing /BRIGHTNESS=70: $outcome" test "$outcome" = 0/0x46/1.0.0
+outcome="$?/$(stored)/$(value "$apps" DisplayVersion InstallLocation PathEntry | tr '\n' /)"
+check "newer over legacy older, firmware refusing /BRIGHTNESS=70: $outcome" \
+    test "$outcome" = "0/0x46/1.0.0/$target/$target/"
+check "and the legacy entry is gone" test -z "$(value "$legacy" DisplayName)"
+upgraded=$(value "$apps" DisplayVersion)
+# The key the manifest's product code names holds the installer's entry.
+product=$(claim ProductCode)
+[ "$(value "${apps%\\*}\\$product" DisplayName Publisher | tr '\n' ' ')" = "Light Orvane " ] ||
+    product="not the key of its entry"
+# With winget's log switch, a log path with spaces put in as winget does.
 : >"$work/firmware"
-install "$setup"
+mkdir "$work/winget logs"
+said=$(install "$setup" "$(claim InstallerSwitches.Log | sed "s|<LOGPATH>|$(windows_path \
+    "$work/winget logs/setup.log" | sed 's/\\/\\\\/g')|")")
 outcome="$?/$(stored)/$(firmware)/$(value "$apps" InstallLocation)"
 check "the same version again keeps folder and brightness, firmware untouched: $outcome" \
     test "$outcome" = "0/0x46//$target"
+check "and its log, named as winget names it, holds what it said" \
+    logged "winget logs/setup.log" setup "$said"
 check "and the PATH holds the folder once" test "$(system_path)" = "$(expandable "$long_path;$target")"
 
 # A log that cannot be written does not stop the installation.
@@ -146,16 +195,17 @@ check "its definition runs $moved\\light.exe" runs_installed "$moved"
 check "one Apps entry, for the new folder" test "$(value "$apps" InstallLocation)" = "$moved"
 check "the PATH names the new folder only" test "$(system_path)" = "$(expandable "$long_path;$moved")"
 
-uninstall="$(value "$apps" QuietUninstallString) $(log uninstall.log)"
+# As typed at a prompt in the test's folder: a relative log, in any letter case.
+uninstall="$(value "$apps" QuietUninstallString | sed 's/uninstall$/UNINSTALL/') /Log=uninstall.log"
 left=$(folder_of "$moved")
 hold "$left/README.txt"
-said=$(run_line "$uninstall")
-check "silent uninstall with a file held open fails: exit code 2" test $? = 2
+said=$(cd "$work" && run_line "$uninstall")
+check "silent uninstall with a file held open fails: exit code 4" test $? = 4
 check "and says which file" grep -qF "Could not delete $moved\\README.txt" <<<"$said"
 release
 check "and stays in Apps, to be run again" test -n "$(value "$apps" DisplayName)"
 echo "a user's notes" >"$left/notes.txt"
-said+=$'\n'$(run_line "$uninstall")
+said+=$'\n'$(cd "$work" && run_line "$uninstall")
 check "silent uninstall: exit code 0" test $? = 0
 check "leaves the folder, which holds a file of the user's, and says so" \
     test "$(ls "$left")/$(tail -1 <<<"$said" | tr -d '\r')" = \
@@ -170,9 +220,14 @@ check "and keeps the remembered brightness" test "$(stored)" = 0x46
 # With Wine's own PATH, which Wine hands new programs whole (it cuts a long one short): /NOPATH
 # leaves it; installing again without puts light on it for a new prompt. A folder on it already,
 # in other letters and with a backslash, is neither added again nor taken off.
+# And another product's entry under the legacy key, with files named as ours are: never read.
 set_system_path "$stock_path"
-install "$setup" "/NOPATH"
-check "/NOPATH: installed, the PATH as it was" test "$?/$(system_path)" = "0/$(expandable "$stock_path")"
+foreign "Light" "Other Maker" uninstall.exe setup-helper.exe light.exe
+said=$(cd "$work" && install "$setup" "/nopath /log=relative.log")
+check "/nopath: installed, the PATH as it was" test "$?/$(system_path)" = "0/$(expandable "$stock_path")"
+scope=$(value "$apps" InstallLocation)
+check "into the default folder, whatever the other entry says" test "$scope" = 'C:\Program Files\Light'
+check "a relative log is in the folder it was started in" logged relative.log setup "$said"
 install "$setup"
 check "installed again: the folder on the PATH" \
     test "$(system_path)" = "$(expandable "$stock_path;C:\\Program Files\\Light")"
@@ -180,6 +235,7 @@ check "its definition runs C:\\Program Files\\Light\\light.exe" runs_installed '
 # The PATH the prompt was given, shown should light not be found on it.
 prompt=$(win cmd /c 'echo %PATH%& light 50' 2>&1)
 check "a new prompt finds light on the PATH: $prompt" test "$?/$(firmware)" = 0/50
+commands=$([ "$(firmware)" = 50 ] && echo light)
 run_line "$(value "$apps" QuietUninstallString)"
 check "uninstalled, the PATH as it was" test "$?/$(system_path)" = "0/$(expandable "$stock_path")"
 set_system_path "$stock_path;c:\\program files\\light\\"
@@ -188,4 +244,23 @@ check "an entry already there is not added again" \
     test "$(system_path)" = "$(expandable "$stock_path;c:\\program files\\light\\")"
 run_line "$(value "$apps" QuietUninstallString)"
 check "nor taken off" test "$(system_path)" = "$(expandable "$stock_path;c:\\program files\\light\\")"
+check "and the other product's entry is still there, as it was, its files never run" foreign_intact
+
+# What the winget manifest claims, against what the installer was seen to do.
+case $(wrestool -x --raw -t24 -n1 "$setup" | grep -o 'level="[A-Za-z]*"') in
+    'level="requireAdministrator"') elevation=elevationRequired ;;
+    *) elevation="not asked for" ;;
+esac
+[[ $scope == 'C:\Program Files\'* ]] && scope=machine
+for row in "Scope|$scope" "ElevationRequirement|$elevation" "ProductCode|$product" \
+    "UpgradeBehavior|$([ "$upgraded" = 1.0.0 ] && echo install)" "Commands|['$commands']"; do
+    check "the manifest's ${row%%|*} is $(claim "${row%%|*}"), what the installer does: ${row#*|}" \
+        test "$(claim "${row%%|*}")" = "${row#*|}"
+done
+for response in $(python3 -c 'import sys, yaml
+print(*[code["ReturnResponse"] for code in yaml.safe_load(open(sys.argv[1]))["ExpectedReturnCodes"]])' \
+    "$manifest"); do
+    check "the manifest's exit code for $response is $(claim "code:$response"), the installer's" \
+        test "$(claim "code:$response")" = "${returned[$response]:-none seen}"
+done
 finish "installer: refuses, fails whole, installs, upgrades, moves, uninstalls and logs as it should"

@@ -6,8 +6,10 @@
 //                                                  the program's exit code, 256 if it did not
 //                                                  start, 258 if it was ended at the limit
 //   setup-helper uninstall [/LOG=<file>]          removes the installation it belongs to, and
-//                                                  returns when all is gone: 0, or the failure;
-//                                                  what it says is appended to the log too
+//                                                  returns when all is gone: 0; 2 refused; 4 a
+//                                                  step failed; what it says is appended to the
+//                                                  log too
+// Commands and options are read in any letter case.
 #include <windows.h>
 
 #include <cwchar>
@@ -16,7 +18,6 @@
 
 #include "installer/helper/bounded_run.h"
 #include "installer/helper/path_command.h"
-#include "installer/helper/report.h"
 #include "installer/helper/uninstall_command.h"
 
 namespace {
@@ -28,15 +29,15 @@ constexpr int kUsage = 64;
 int wmain(int argc, wchar_t** argv) {
     // Runs elevated: no DLL may be picked up from its folder or the current one.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    const std::wstring command = argc > 1 ? argv[1] : L"";
-    if (command == L"path-add" && argc == 3) return AddToSystemPath(argv[2]);
-    if (command == L"path-remove" && argc == 3) return RemoveFromSystemPath(argv[2]);
-    if (command == L"uninstall" && argc == 2) return static_cast<int>(UninstallAndWait(L""));
-    if (command == L"uninstall" && argc == 3 && _wcsnicmp(argv[2], L"/LOG=", 5) == 0) {
-        ReportTo(argv[2] + 5);
-        return static_cast<int>(UninstallAndWait(argv[2] + 5));
+    const auto is = [&](const wchar_t* command) {
+        return argc > 1 && _wcsicmp(argv[1], command) == 0;
+    };
+    if (is(L"path-add") && argc == 3) return AddToSystemPath(argv[2]);
+    if (is(L"path-remove") && argc == 3) return RemoveFromSystemPath(argv[2]);
+    if (is(L"uninstall")) {
+        return static_cast<int>(UninstallCommand(std::vector<std::wstring>(argv + 2, argv + argc)));
     }
-    if (command == L"run" && argc >= 4) {
+    if (is(L"run") && argc >= 4) {
         wchar_t* end = nullptr;
         const unsigned long limitMs = std::wcstoul(argv[2], &end, 10);
         if (end != argv[2] && *end == L'\0') {

@@ -1,13 +1,12 @@
 #include "installer/helper/uninstall_command.h"
 
+#include <cwchar>
 #include <string>
 
 #include "installer/helper/report.h"
 #include "installer/helper/bounded_run.h"
 
 namespace {
-
-constexpr DWORD kLeftoverFailure = 2;
 
 std::wstring OwnPath() {
     std::wstring path(MAX_PATH, L'\0');
@@ -44,7 +43,17 @@ void MoveOutOfTheWay(const std::wstring& self) {
     MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
-}  // namespace
+// The full path of a file named relative to the current folder, so that this helper and the
+// uninstaller it starts write to one file whatever folder each is in; empty if there is none.
+std::wstring FullPath(const std::wstring& file) {
+    const DWORD size = GetFullPathNameW(file.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return {};
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(file.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) return {};
+    full.resize(length);
+    return full;
+}
 
 DWORD UninstallAndWait(const std::wstring& logFile) {
     const std::wstring self = OwnPath();
@@ -55,14 +64,32 @@ DWORD UninstallAndWait(const std::wstring& logFile) {
     const DWORD exitCode = RunWithTimeLimit(
         uninstaller, L"\"" + uninstaller + L"\" /S" + log + L" _?=" + folder, INFINITE);
     // A failed step leaves the installation as it is, to be uninstalled again.
+    if (exitCode == kRunNotStarted) return kUninstallFailed;
     if (exitCode != 0) return exitCode;
     if (!DeleteSoon(uninstaller)) {
         Report(L"Could not delete " + uninstaller + L".");
-        return kLeftoverFailure;
+        return kUninstallFailed;
     }
     MoveOutOfTheWay(self);
     if (!RemoveDirectoryW(folder.c_str())) {
         Report(folder + L" holds files that Light did not install, and was left.");
     }
     return 0;
+}
+
+}  // namespace
+
+DWORD UninstallCommand(const std::vector<std::wstring>& options) {
+    std::wstring log;
+    for (const std::wstring& option : options) {
+        if (log.empty() && _wcsnicmp(option.c_str(), L"/LOG=", 5) == 0) {
+            log = FullPath(option.substr(5));
+            if (!log.empty()) continue;
+        }
+        Report(L"setup-helper uninstall takes no option but /LOG=<file>, not '" + option +
+               L"': nothing was changed.");
+        return kUninstallRefused;
+    }
+    ReportTo(log);
+    return UninstallAndWait(log);
 }

@@ -5,7 +5,9 @@ export LIGHT_WINE_PREFIX=$build/wineprefix-installer
 drive=$LIGHT_WINE_PREFIX/drive_c
 tasks=$drive/windows/system32/tasks
 task_file=$tasks/Light\ brightness
-apps='Software\Microsoft\Windows\CurrentVersion\Uninstall\Light'
+apps='Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvane.Light'
+# Where version 1.0.0 kept its entry, and where any other product may keep one.
+legacy='Software\Microsoft\Windows\CurrentVersion\Uninstall\Light'
 settings='SOFTWARE\Orvane\CalvexLighting'
 environment='System\CurrentControlSet\Control\Session Manager\Environment'
 
@@ -55,6 +57,24 @@ snapshot() {
     our_folders
 } 2>&1
 
+# Another product's entry under the legacy key, for the folder C:\Other\<name>: its name, its
+# publisher, then the files in that folder, each a program that leaves a mark if run.
+# foreign_intact holds while the entry and the folder are as made and none of the files ran.
+foreign() {
+    local folder=$drive/Other/$1
+    mkdir -p "$folder" && shift
+    win reg add "HKLM\\$legacy" /v Publisher /d "$1" /f /reg:64 >/dev/null 2>&1
+    win reg add "HKLM\\$legacy" /v InstallLocation /d "$(windows_path "$folder")" /f /reg:64 \
+        >/dev/null 2>&1
+    for file in "${@:2}"; do cp "$build/bin/leave_mark.exe" "$folder/$file"; done
+    foreign_was=$(foreign_state)
+}
+foreign_state() {
+    value "$legacy" Publisher InstallLocation
+    (cd "$drive/Other" && find . -type f | sort)
+}
+foreign_intact() { test "$(foreign_state)" = "$foreign_was"; }
+
 # Holds a file open as a scanner does, until release.
 release_marker=$(mktemp -u)
 hold() {
@@ -80,6 +100,8 @@ clean() {
     rm -f "$drive"/users/*/Temp/lgt*.tmp
     win schtasks /delete /tn "Light brightness" /f
     win reg delete "HKLM\\$apps" /f /reg:64
+    win reg delete "HKLM\\$legacy" /f /reg:64
+    rm -rf "$drive/Other"
     win reg delete "HKLM\\$settings" /f /reg:64
     set_system_path "$stock_path"
 } >/dev/null 2>&1
