@@ -1,7 +1,8 @@
 # The installer on real Windows, as a deployment tool runs it: silent install with a brightness
 # and a log, the task the Task Scheduler registered, a run of it (Last Result 3 on a machine
-# without the lighting firmware), the Apps entry, the PATH a new prompt gets, and the silent
-# uninstall the Apps entry names, after which only the remembered brightness is left.
+# without the lighting firmware), the Apps entry, the PATH a new prompt gets, the scripts in
+# deploy/ that set a fleet's brightness, and the silent uninstall the Apps entry names, after
+# which only the remembered brightness is left.
 #   check-installer.ps1 -Setup <installer> [-Sums <SHA256SUMS>] [-Signed]
 # -Sums: the installer must be the one SHA256SUMS lists. -Signed: the installer, its uninstaller,
 # light.exe and setup-helper.exe must each carry a valid, timestamped Authenticode signature.
@@ -22,7 +23,7 @@ $setupFile = Get-Item $Setup
 $version = $setupFile.Name -replace '^light-(.+)-win64-setup\.exe$', '$1'
 $taskName = 'Light brightness'
 $folder = 'C:\Program Files\Light'
-$apps = 'HKLM:\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Light'
+$apps = 'HKLM:\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Orvane.Light'
 $log = Join-Path ([IO.Path]::GetTempPath()) 'light-setup.log'
 
 if ($Sums) {
@@ -83,6 +84,15 @@ try {
 }
 Check ($found.Count -gt 0 -and $found[0] -eq "$folder\light.exe") "a new prompt finds light: $found"
 
+# As Intune runs a remediation pair, in Windows PowerShell: light remembers 50, not 70; the
+# remediation sets 70 (exit code 3 without the firmware, remembered all the same); compliant.
+function Invoke-Deployment($script) {
+    & powershell.exe -NoProfile -ExecutionPolicy Bypass -File (Join-Path $PSScriptRoot "..\..\deploy\$script") -Brightness 70 | Out-Host
+    $LASTEXITCODE
+}
+$codes = @((Invoke-Deployment detect-brightness.ps1), (Invoke-Deployment set-brightness.ps1), (Invoke-Deployment detect-brightness.ps1))
+Check (($codes -join ' ') -eq '1 3 0') "detection, remediation, detection: exit codes $codes, not 1 3 0"
+
 # As a deployment tool runs it: the command line as written, waited for.
 $uninstall = Start-Process cmd.exe -ArgumentList "/c $($entry.QuietUninstallString)" -Wait -PassThru -NoNewWindow
 Check ($uninstall.ExitCode -eq 0) "uninstalled, exit code $($uninstall.ExitCode)"
@@ -90,5 +100,5 @@ Check (-not (Test-Path $folder)) 'folder removed'
 Check (-not (Get-ScheduledTask -TaskName $taskName -ErrorAction SilentlyContinue)) 'task removed'
 Check (-not (Test-Path $apps)) 'Apps entry removed'
 Check ([Environment]::GetEnvironmentVariable('Path', 'Machine') -eq $pathBefore) 'PATH as before'
-Check ((Get-ItemPropertyValue 'HKLM:\SOFTWARE\Orvane\CalvexLighting' -Name Brightness) -eq 50) 'the remembered value stays'
+Check ((Get-ItemPropertyValue 'HKLM:\SOFTWARE\Orvane\CalvexLighting' -Name Brightness) -eq 70) 'the remembered value stays'
 $global:LASTEXITCODE = 0
