@@ -26,46 +26,23 @@ Function FindEarlierInstallation
     ${EndIf}
 FunctionEnd
 
-; The task runs light.exe as SYSTEM, so only administrators may change anything on the way to
-; it: the installation's own folder, or a folder made now directly inside Program Files, which
-; takes Program Files' access list. An existing folder keeps whatever access list it has, so it
-; is refused, as is a nested or a foreign one. Sets $FolderProblem to why $INSTDIR is refused.
+; Sets $FolderProblem to why $INSTDIR is refused, or empty: the rule for both installers, which
+; the helper (install_folder.h) applies; only what is said is the installer's own.
 Function CheckInstallFolder
-    StrCpy $FolderProblem ""
-    ${If} $Recorded != ""
-    ${AndIf} $INSTDIR == $Recorded
-        Return
-    ${EndIf}
-    StrLen $R1 "$PROGRAMFILES64\"
-    StrCpy $R2 "$INSTDIR" $R1
-    StrCpy $R3 "$INSTDIR" "" $R1
-    ${If} $R2 != "$PROGRAMFILES64\"
-    ${OrIf} $R3 == ""
-        StrCpy $FolderProblem "$INSTDIR is not a folder directly inside $PROGRAMFILES64."
-        Return
-    ${EndIf}
-    StrCpy $R4 0
-    ${Do}
-        StrCpy $R5 '\/:*?"<>|' 1 $R4
-        ${IfThen} $R5 == "" ${|} ${ExitDo} ${|}
-        ${StrStr} $R6 $R3 $R5
-        ${If} $R6 != ""
+    nsExec::Exec '"$PLUGINSDIR\setup-helper.exe" check-folder "$INSTDIR" "$PROGRAMFILES64" "$Recorded"'
+    Pop $R1
+    ${Select} $R1
+        ${Case} 0
+            StrCpy $FolderProblem ""
+        ${Case} 1
             StrCpy $FolderProblem "$INSTDIR is not a folder directly inside $PROGRAMFILES64."
-            Return
-        ${EndIf}
-        IntOp $R4 $R4 + 1
-    ${Loop}
-    StrCpy $R5 $R3 1 -1
-    StrCpy $R6 $R3 1
-    StrLen $R7 $INSTDIR
-    ${If} $R5 == "."
-    ${OrIf} $R5 == " "
-    ${OrIf} $R6 == " "
-    ${OrIf} $R7 > 200
-        StrCpy $FolderProblem "$INSTDIR is not a folder the installer takes: no space at either end of its name, no dot at its end, and 200 characters in all at most."
-    ${ElseIf} ${FileExists} "$INSTDIR"
-        StrCpy $FolderProblem "$INSTDIR exists already and is not Light's installation; its access list may let others change what runs as SYSTEM. Choose a new folder."
-    ${EndIf}
+        ${Case} 2
+            StrCpy $FolderProblem "$INSTDIR is not a folder the installer takes: no space at either end of its name, no dot at its end, and 200 characters in all at most."
+        ${Case} 3
+            StrCpy $FolderProblem "$INSTDIR exists already and is not Light's installation; its access list may let others change what runs as SYSTEM. Choose a new folder."
+        ${CaseElse}
+            StrCpy $FolderProblem "Could not check the folder $INSTDIR (setup-helper: $R1)."
+    ${EndSelect}
 FunctionEnd
 
 ; Installing into another folder: the earlier installation is removed first, by its own silent
@@ -166,46 +143,14 @@ Function DeleteInstalledFile
     Delete "$INSTDIR\$R1"
 FunctionEnd
 
-; The definition the task is registered from, kept beside light.exe: the shipped one with this
-; folder's light.exe, written as XML text (a folder may be called "R&D"). UTF-16, as the Task
-; Scheduler writes its own.
-Function WriteTaskDefinition
-    File "/oname=$PLUGINSDIR\task-template.xml" "${TASK}"
-    StrCpy $R1 "$INSTDIR\light.exe"
-    ${StrRep} $R1 $R1 "&" "&amp;"
-    ${StrRep} $R1 $R1 "<" "&lt;"
-    ${StrRep} $R1 $R1 ">" "&gt;"
-    ${StrRep} $R1 $R1 '"' "&quot;"
-    ${StrRep} $R1 $R1 "'" "&apos;"
-    ClearErrors
-    FileOpen $R2 "$PLUGINSDIR\task-template.xml" r
-    FileOpen $R3 "$INSTDIR\light-task.xml" w
-    ${If} ${Errors}
-        ${Fail} "Could not write $INSTDIR\light-task.xml."
-    ${EndIf}
-    FileWriteWord $R3 0xFEFF
-    ${Do}
-        ClearErrors
-        FileReadUTF16LE $R2 $R4
-        ${IfThen} ${Errors} ${|} ${ExitDo} ${|}
-        ${StrRep} $R4 $R4 "${TASK_DEFAULT_EXE}" $R1
-        FileWriteUTF16LE $R3 $R4
-    ${Loop}
-    FileClose $R2
-    FileClose $R3
-FunctionEnd
-
-; /f replaces the task of an earlier installation. The Task Scheduler service may still be
-; starting, as during a deployment right after boot.
+; The task, from its definition written beside light.exe for this folder; the helper replaces
+; the task of an earlier installation and waits for a Task Scheduler that is still starting.
 Function RegisterTask
-    ${For} $R1 1 3
-        nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /create /tn "${TASK_NAME}" /xml "$INSTDIR\light-task.xml" /f'
-        Pop $R2
-        ${IfThen} $R2 == 0 ${|} ${ExitFor} ${|}
-        Sleep 1000
-    ${Next}
-    ${If} $R2 != 0
-        ${Fail} "Could not register the scheduled task '${TASK_NAME}' (schtasks: $R2)."
+    nsExec::ExecToStack '"${HELPER_EXE}" task-register "$INSTDIR"'
+    Pop $R1
+    Call SayHelperOutput
+    ${If} $R1 != 0
+        ${Fail} "The scheduled task '${TASK_NAME}' is not registered."
     ${EndIf}
     StrCpy $TaskRegistered 1
 FunctionEnd

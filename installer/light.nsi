@@ -1,7 +1,8 @@
 ; The Windows installer: light.exe, its guide and licence in a folder of Program Files, the
 ; scheduled task "Light brightness" that sets the remembered brightness again at logon and on
 ; wake, the folder on the system PATH and an Apps & features entry. CMake passes VERSION,
-; OUTFILE, EXE, HELPER, GUIDE, LICENSE, ICON and TASK, and SIGN where a signing command exists.
+; OUTFILE, EXE, HELPER, GUIDE, LICENSE, ICON and MSI_UPGRADE_CODE (the MSI's, which this refuses
+; to install beside), and SIGN where a signing command exists.
 ;
 ;   setup.exe [/S] [/LOG=<file>] [/BRIGHTNESS=<0..100>] [/NOPATH] [/DOWNGRADE] [/D=<folder>]
 ;
@@ -16,10 +17,8 @@ Unicode true
 ; program, on 64-bit Windows only.
 !if /FileExists "${NSISDIR}\Stubs\lzma-amd64-unicode"
 Target amd64-unicode
-!define SYSTEM32 "$WINDIR\System32"
 !else
 Target x86-unicode
-!define SYSTEM32 "$WINDIR\Sysnative"
 !endif
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
@@ -43,18 +42,13 @@ AllowSkipFiles off
 !include StrFunc.nsh
 !include WordFunc.nsh
 !include x64.nsh
-${StrRep}
 ${StrStr}
 
 !define TASK_NAME "Light brightness"
-; Where the Task Scheduler keeps each task's definition: a task is registered while its file is.
-!define TASK_FILE "${SYSTEM32}\Tasks\${TASK_NAME}"
 ; The Apps entry, under a key no other product is likely to use: it is winget's product code.
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvane.Light"
 ; Where version 1.0.0 kept it, a name any program may use: read only where it is provably ours.
 !define LEGACY_UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Light"
-; The path in the task definition that the installed light.exe replaces.
-!define TASK_DEFAULT_EXE "C:\Program Files\Light\light.exe"
 ; Where an upgrade keeps the earlier files until the new ones are in place.
 !define BACKUP "previous-version"
 !define HELPER_EXE "$INSTDIR\setup-helper.exe"
@@ -131,11 +125,23 @@ Var FailureReason
     ${IfThen} ${var} != "" ${|} StrCpy ${var} 1 ${|}
 !macroend
 
+; Refuses while Light is installed from its Windows Installer package: one installation per
+; machine, and the MSI's own uninstall removes that one.
+Function RefuseBesideMsi
+    System::Call 'msi::MsiEnumRelatedProductsW(w "${MSI_UPGRADE_CODE}", i 0, i 0, w .R1) i .R2'
+    ${If} $R2 == 0
+        ${Refuse} ${EXIT_REFUSED} "Light is installed from its Windows Installer package (MSI). Remove it first, from Apps or with: msiexec /x $R1"
+    ${EndIf}
+FunctionEnd
+
 !include install_steps.nsh
 !include uninstall_steps.nsh
 
 Function .onInit
     SetRegView 64
+    ; The helper, for the checks below.
+    InitPluginsDir
+    File "/oname=$PLUGINSDIR\setup-helper.exe" "${HELPER}"
     ${GetParameters} $R0
     ; NSIS itself takes /S only in capitals; a deployment tool must never get a window instead.
     !insertmacro ReadSwitch "/S" $R1
@@ -158,6 +164,7 @@ Function .onInit
     !insertmacro ReadSwitch "/NOPATH" $NoPath
     !insertmacro ReadSwitch "/DOWNGRADE" $Downgrade
 
+    Call RefuseBesideMsi
     Call FindEarlierInstallation
     ; Without /D= an upgrade goes where the installed copy is. NSIS cuts /D= off the command line
     ; it hands the script, but not off the process's own, and takes it only in capitals.
@@ -167,6 +174,9 @@ Function .onInit
     ${If} ${Errors}
         ${IfThen} $Recorded != "" ${|} StrCpy $INSTDIR $Recorded ${|}
     ${Else}
+        ; As NSIS keeps it: without a backslash at its end.
+        StrCpy $R3 $R1 1 -1
+        ${IfThen} $R3 == "\" ${|} StrCpy $R1 $R1 -1 ${|}
         StrCpy $INSTDIR $R1
     ${EndIf}
 
@@ -219,7 +229,6 @@ Section "Light"
     ${If} ${Errors}
         ${Fail} "Could not write $INSTDIR\uninstall.exe."
     ${EndIf}
-    Call WriteTaskDefinition
     Call RegisterTask
     Call WriteAppsEntry
 

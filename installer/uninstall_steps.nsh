@@ -7,13 +7,10 @@ Function un.RemoveInstallation
     StrCpy $UninstallFailed 0
     Call un.EndRunningTask
     ; A task that is not there (an earlier, interrupted uninstall) is no failure.
-    nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /delete /tn "${TASK_NAME}" /f'
+    nsExec::ExecToStack '"${HELPER_EXE}" task-delete'
     Pop $R1
-    ${If} $R1 != 0
-    ${AndIf} ${FileExists} "${TASK_FILE}"
-        ${Say} "Could not delete the scheduled task '${TASK_NAME}' (schtasks: $R1)."
-        StrCpy $UninstallFailed 1
-    ${EndIf}
+    Call un.SayHelperOutput
+    ${IfThen} $R1 != 0 ${|} StrCpy $UninstallFailed 1 ${|}
     ReadRegStr $R1 HKLM "${UNINSTALL_KEY}" "PathEntry"
     ${If} $R1 != ""
         nsExec::ExecToStack '"${HELPER_EXE}" path-remove "$R1"'

@@ -1,7 +1,14 @@
-// The installer's and uninstaller's helper, installed beside light.exe:
+// The installers' and the uninstaller's helper, installed beside light.exe:
 //
-//   setup-helper path-add <folder>                 exit 0 added, 1 already there, 2 left as it is
-//   setup-helper path-remove <folder>              exit 0 removed, 1 not there, 2 left as it is
+//   setup-helper path-add <folder> [/RECORD]      exit 0 added, 1 already there, 2 left as it is;
+//                                                  /RECORD: remember the folder it added
+//   setup-helper path-remove <folder>|/RECORDED   exit 0 removed, 1 not there, 2 left as it is;
+//                                                  /RECORDED: the folder path-add remembered
+//   setup-helper task-register <folder>           writes <folder>\light-task.xml and registers
+//                                                  the task from it: exit 0, or 1
+//   setup-helper task-delete                      ends and deletes the task: exit 0, or 1
+//   setup-helper check-folder <folder> <Program Files> [<installed folder>]
+//                                                  exit 0, or the problem (install_folder.h)
 //   setup-helper run <milliseconds> <program> [argument]...
 //                                                  the program's exit code, 256 if it did not
 //                                                  start, 258 if it was ended at the limit
@@ -9,7 +16,8 @@
 //                                                  returns when all is gone: 0; 2 refused; 4 a
 //                                                  step failed; what it says is appended to the
 //                                                  log too
-// Commands and options are read in any letter case.
+// Commands and options are read in any letter case; a folder may be given with a trailing
+// backslash or "\." (as Windows Installer writes one) or relative to the current folder.
 #include <windows.h>
 
 #include <cwchar>
@@ -17,33 +25,52 @@
 #include <vector>
 
 #include "installer/helper/bounded_run.h"
+#include "installer/helper/full_path.h"
+#include "installer/helper/install_folder.h"
 #include "installer/helper/path_command.h"
+#include "installer/helper/task_definition.h"
 #include "installer/helper/uninstall_command.h"
 
 namespace {
 
 constexpr int kUsage = 64;
 
+bool Same(const wchar_t* argument, const wchar_t* word) {
+    return _wcsicmp(argument, word) == 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     // Runs elevated: no DLL may be picked up from its folder or the current one.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    const auto is = [&](const wchar_t* command) {
-        return argc > 1 && _wcsicmp(argv[1], command) == 0;
+    const std::vector<std::wstring> arguments(argv + 1, argv + argc);
+    const auto is = [&](const wchar_t* command, size_t count) {
+        return arguments.size() == count && Same(argv[1], command);
     };
-    if (is(L"path-add") && argc == 3) return AddToSystemPath(argv[2]);
-    if (is(L"path-remove") && argc == 3) return RemoveFromSystemPath(argv[2]);
-    if (is(L"uninstall")) {
-        return static_cast<int>(UninstallCommand(std::vector<std::wstring>(argv + 2, argv + argc)));
+    if (is(L"path-add", 2)) return AddToSystemPath(FolderPath(arguments[1]));
+    if (is(L"path-add", 3) && Same(argv[3], L"/RECORD")) {
+        return AddToSystemPathRecorded(FolderPath(arguments[1]));
     }
-    if (is(L"run") && argc >= 4) {
+    if (is(L"path-remove", 2) && Same(argv[2], L"/RECORDED")) return RemoveRecordedFromSystemPath();
+    if (is(L"path-remove", 2)) return RemoveFromSystemPath(FolderPath(arguments[1]));
+    if (is(L"task-register", 2)) return static_cast<int>(RegisterTask(FolderPath(arguments[1])));
+    if (is(L"task-delete", 1)) return static_cast<int>(DeleteTask());
+    if (is(L"check-folder", 3) || is(L"check-folder", 4)) {
+        return static_cast<int>(InstallFolderProblem(
+            FolderPath(arguments[1]), FolderPath(arguments[2]),
+            arguments.size() == 4 && !arguments[3].empty() ? FolderPath(arguments[3]) : L""));
+    }
+    if (!arguments.empty() && Same(argv[1], L"uninstall")) {
+        return static_cast<int>(
+            UninstallCommand(std::vector<std::wstring>(arguments.begin() + 1, arguments.end())));
+    }
+    if (arguments.size() >= 3 && Same(argv[1], L"run")) {
         wchar_t* end = nullptr;
         const unsigned long limitMs = std::wcstoul(argv[2], &end, 10);
         if (end != argv[2] && *end == L'\0') {
-            const std::vector<std::wstring> arguments(argv + 3, argv + argc);
-            return static_cast<int>(
-                RunWithTimeLimit(arguments[0], CommandLineOf(arguments), limitMs));
+            const std::vector<std::wstring> program(arguments.begin() + 2, arguments.end());
+            return static_cast<int>(RunWithTimeLimit(program[0], CommandLineOf(program), limitMs));
         }
     }
     return kUsage;

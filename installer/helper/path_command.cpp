@@ -15,6 +15,9 @@ namespace {
 constexpr wchar_t kEnvironmentKey[] =
     L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
 constexpr wchar_t kPathName[] = L"Path";
+// Where a folder added for Windows Installer is recorded, in the 64-bit view of HKLM.
+constexpr wchar_t kRecordKey[] = L"SOFTWARE\\Orvane\\Light";
+constexpr wchar_t kRecordName[] = L"PathEntry";
 // The most a process's environment variable can hold.
 constexpr size_t kMaxPathLength = 32767;
 
@@ -114,4 +117,46 @@ PathOutcome AddToSystemPath(std::wstring_view folder) {
 
 PathOutcome RemoveFromSystemPath(std::wstring_view folder) {
     return Change(folder, false);
+}
+
+PathOutcome AddToSystemPathRecorded(std::wstring_view folder) {
+    const PathOutcome outcome = AddToSystemPath(folder);
+    if (outcome != PathChanged) return outcome;
+    HKEY key = nullptr;
+    const std::wstring text(folder);
+    LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, nullptr, 0,
+                                     KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr);
+    if (status == ERROR_SUCCESS) {
+        status =
+            RegSetValueExW(key, kRecordName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                           static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+    }
+    // Unrecorded, the entry would outlive the uninstallation: take it off again.
+    if (status != ERROR_SUCCESS) {
+        Report(L"Could not record the PATH entry (error " + std::to_wstring(status) + L").");
+        RemoveFromSystemPath(folder);
+        return PathLeftAsItIs;
+    }
+    return PathChanged;
+}
+
+PathOutcome RemoveRecordedFromSystemPath() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0,
+                      KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) {
+        return PathAlreadyAsWanted;
+    }
+    wchar_t folder[MAX_PATH * 4] = {};
+    DWORD size = sizeof(folder) - sizeof(wchar_t);
+    DWORD type = REG_NONE;
+    PathOutcome outcome = PathAlreadyAsWanted;
+    if (RegQueryValueExW(key, kRecordName, nullptr, &type, reinterpret_cast<BYTE*>(folder),
+                         &size) == ERROR_SUCCESS &&
+        type == REG_SZ) {
+        outcome = RemoveFromSystemPath(folder);
+        if (outcome != PathLeftAsItIs) RegDeleteValueW(key, kRecordName);
+    }
+    RegCloseKey(key);
+    return outcome;
 }

@@ -13,3 +13,9 @@ enum PathOutcome : int {
 
 PathOutcome AddToSystemPath(std::wstring_view folder);
 PathOutcome RemoveFromSystemPath(std::wstring_view folder);
+
+// For an installer that cannot act on an exit code (Windows Installer, whose rollback and
+// uninstall must take off only what its install added): a folder this adds is recorded, and
+// RemoveRecordedFromSystemPath takes off the recorded folder only, then forgets it.
+PathOutcome AddToSystemPathRecorded(std::wstring_view folder);
+PathOutcome RemoveRecordedFromSystemPath();

@@ -3,8 +3,9 @@
 #include <cwchar>
 #include <string>
 
-#include "installer/helper/report.h"
 #include "installer/helper/bounded_run.h"
+#include "installer/helper/full_path.h"
+#include "installer/helper/report.h"
 
 namespace {
 
@@ -41,18 +42,6 @@ void MoveOutOfTheWay(const std::wstring& self) {
     }
     if (target[0] != L'\0') DeleteFileW(target);
     MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-}
-
-// The full path of a file named relative to the current folder, so that this helper and the
-// uninstaller it starts write to one file whatever folder each is in; empty if there is none.
-std::wstring FullPath(const std::wstring& file) {
-    const DWORD size = GetFullPathNameW(file.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return {};
-    std::wstring full(size, L'\0');
-    const DWORD length = GetFullPathNameW(file.c_str(), size, full.data(), nullptr);
-    if (length == 0 || length >= size) return {};
-    full.resize(length);
-    return full;
 }
 
 DWORD UninstallAndWait(const std::wstring& logFile) {

@@ -1,0 +1,129 @@
+#include "installer/helper/task_definition.h"
+
+#include <cstring>
+#include <vector>
+
+#include "installer/helper/bounded_run.h"
+#include "installer/helper/report.h"
+#include "installer/helper/task_resource.h"
+
+namespace {
+
+constexpr wchar_t kTaskName[] = L"Light brightness";
+constexpr std::wstring_view kShippedProgram = L"C:\\Program Files\\Light\\light.exe";
+constexpr DWORD kSchtasksLimitMs = 60000;
+constexpr wchar_t kByteOrderMark = 0xFEFF;
+
+std::wstring SystemFolder() {
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(folder, length)
+                                           : L"C:\\Windows\\System32";
+}
+
+// The Task Scheduler keeps each task's definition in a file of its own: a task is registered
+// while its file is there.
+bool TaskIsRegistered() {
+    const std::wstring file = SystemFolder() + L"\\Tasks\\" + kTaskName;
+    return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+DWORD Schtasks(const std::wstring& arguments) {
+    const std::wstring program = SystemFolder() + L"\\schtasks.exe";
+    return RunWithTimeLimit(program, L"\"" + program + L"\" " + arguments, kSchtasksLimitMs);
+}
+
+// The shipped definition, as UTF-16 text without its byte order mark.
+std::optional<std::wstring> ShippedDefinition() {
+    const HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(TASK_DEFINITION_RESOURCE),
+                                      MAKEINTRESOURCEW(10));  // RT_RCDATA
+    const HGLOBAL loaded = found ? LoadResource(nullptr, found) : nullptr;
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    const DWORD size = found ? SizeofResource(nullptr, found) : 0;
+    if (bytes == nullptr || size < sizeof(wchar_t) || size % sizeof(wchar_t) != 0) {
+        return std::nullopt;
+    }
+    std::wstring text(size / sizeof(wchar_t), L'\0');
+    std::memcpy(text.data(), bytes, size);
+    if (text.front() == kByteOrderMark) text.erase(0, 1);
+    return text;
+}
+
+bool WriteUtf16File(const std::wstring& file, const std::wstring& text) {
+    const HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const std::wstring content = kByteOrderMark + text;
+    const DWORD size = static_cast<DWORD>(content.size() * sizeof(wchar_t));
+    DWORD written = 0;
+    const bool wrote =
+        WriteFile(handle, content.data(), size, &written, nullptr) && written == size;
+    return CloseHandle(handle) && wrote;
+}
+
+}  // namespace
+
+std::wstring XmlText(std::wstring_view text) {
+    std::wstring escaped;
+    for (const wchar_t character : text) {
+        switch (character) {
+            case L'&':
+                escaped += L"&amp;";
+                break;
+            case L'<':
+                escaped += L"&lt;";
+                break;
+            case L'>':
+                escaped += L"&gt;";
+                break;
+            case L'"':
+                escaped += L"&quot;";
+                break;
+            case L'\'':
+                escaped += L"&apos;";
+                break;
+            default:
+                escaped += character;
+        }
+    }
+    return escaped;
+}
+
+std::wstring TaskDefinitionFor(std::wstring_view shipped, std::wstring_view folder) {
+    const std::wstring program = XmlText(std::wstring(folder) + L"\\light.exe");
+    std::wstring definition(shipped);
+    for (size_t at = definition.find(kShippedProgram); at != std::wstring::npos;
+         at = definition.find(kShippedProgram, at + program.size())) {
+        definition.replace(at, kShippedProgram.size(), program);
+    }
+    return definition;
+}
+
+DWORD RegisterTask(std::wstring_view folder) {
+    const std::optional<std::wstring> shipped = ShippedDefinition();
+    const std::wstring file = std::wstring(folder) + L"\\light-task.xml";
+    if (!shipped || !WriteUtf16File(file, TaskDefinitionFor(*shipped, folder))) {
+        Report(L"Could not write " + file + L".");
+        return 1;
+    }
+    DWORD status = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (attempt > 0) Sleep(1000);
+        status =
+            Schtasks(std::wstring(L"/create /tn \"") + kTaskName + L"\" /xml \"" + file + L"\" /f");
+        if (status == 0) return 0;
+    }
+    Report(std::wstring(L"Could not register the scheduled task '") + kTaskName + L"' (schtasks: " +
+           std::to_wstring(status) + L").");
+    return 1;
+}
+
+DWORD DeleteTask() {
+    if (!TaskIsRegistered()) return 0;
+    Schtasks(std::wstring(L"/end /tn \"") + kTaskName + L"\"");
+    const DWORD status = Schtasks(std::wstring(L"/delete /tn \"") + kTaskName + L"\" /f");
+    if (status == 0 || !TaskIsRegistered()) return 0;
+    Report(std::wstring(L"Could not delete the scheduled task '") + kTaskName + L"' (schtasks: " +
+           std::to_wstring(status) + L").");
+    return 1;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The scheduled task "Light brightness", as both installers register it: the shipped definition,
+// light-task.xml, which this program carries as a resource, with the installed light.exe in
+// place of the one in C:\Program Files\Light. The definition is kept beside light.exe, UTF-16 as
+// the Task Scheduler writes its own.
+
+// `text` as XML character data or attribute text: a folder may be called "R&D" or "Ørvane's".
+std::wstring XmlText(std::wstring_view text);
+
+// The definition `shipped` with `folder`'s light.exe in place of the default one.
+std::wstring TaskDefinitionFor(std::wstring_view shipped, std::wstring_view folder);
+
+// Writes `folder`\light-task.xml and registers the task from it, replacing one of an earlier
+// installation; the Task Scheduler may still be starting, so it tries three times. Returns 0, or
+// 1 having said why.
+DWORD RegisterTask(std::wstring_view folder);
+
+// Ends a run of the task and deletes it. Returns 0 when it is gone or was never there, or 1
+// having said why.
+DWORD DeleteTask();

@@ -1,0 +1,119 @@
+// The steps both installers take through the helper: which folder an installation may go to,
+// folders as Windows Installer writes them, and the task definition written for a folder.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "installer/helper/full_path.h"
+#include "installer/helper/install_folder.h"
+#include "installer/helper/task_definition.h"
+#include "tests/support/case_name.h"
+
+namespace {
+
+struct FolderCase {
+    const char* name;
+    std::wstring folder;  // below a stand-in for Program Files, "<PF>"
+    FolderProblem expected;
+    std::wstring installed = L"";
+};
+
+class FolderRuleTest : public testing::TestWithParam<FolderCase> {
+  protected:
+    // A Program Files of the test's own, holding one folder that exists already.
+    static void SetUpTestSuite() {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        programFiles = FolderPath(std::wstring(temp) + L"light-program-files");
+        CreateDirectoryW(programFiles.c_str(), nullptr);
+        CreateDirectoryW((programFiles + L"\\Existing").c_str(), nullptr);
+    }
+    static void TearDownTestSuite() {
+        RemoveDirectoryW((programFiles + L"\\Existing").c_str());
+        RemoveDirectoryW(programFiles.c_str());
+    }
+    static std::wstring Resolved(const std::wstring& text) {
+        std::wstring resolved = text;
+        if (resolved.starts_with(L"<PF>")) resolved.replace(0, 4, programFiles);
+        if (resolved.starts_with(L"<pf>")) resolved.replace(0, 4, CharLower(programFiles));
+        return resolved;
+    }
+    static std::wstring CharLower(std::wstring text) {
+        CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
+        return text;
+    }
+    static inline std::wstring programFiles;
+};
+
+TEST_P(FolderRuleTest, TakesOnlyANewFolderDirectlyInsideProgramFilesOrTheInstalledOne) {
+    const FolderCase& test = GetParam();
+    EXPECT_EQ(InstallFolderProblem(Resolved(test.folder), programFiles, Resolved(test.installed)),
+              test.expected);
+}
+
+const std::wstring kLongName(200, L'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, FolderRuleTest,
+    testing::Values(
+        FolderCase{"New", L"<PF>\\Orvane Light", FolderProblem::None},
+        FolderCase{"NewInOtherLetters", L"<pf>\\Light", FolderProblem::None},
+        FolderCase{"Existing", L"<PF>\\Existing", FolderProblem::Exists},
+        FolderCase{"TheInstalledOne", L"<PF>\\Existing", FolderProblem::None, L"<pf>\\EXISTING"},
+        FolderCase{"InstalledElsewhere", L"<PF>\\Existing", FolderProblem::Exists, L"<PF>\\Light"},
+        FolderCase{"Nested", L"<PF>\\Orvane\\Light", FolderProblem::NotDirectlyInProgramFiles},
+        FolderCase{"UpAndOut", L"<PF>\\..\\Light", FolderProblem::NotDirectlyInProgramFiles},
+        FolderCase{"ProgramFilesItself", L"<PF>", FolderProblem::NotDirectlyInProgramFiles},
+        FolderCase{"ProgramFilesWithBackslash", L"<PF>\\",
+                   FolderProblem::NotDirectlyInProgramFiles},
+        FolderCase{"SameStartOnly", L"<PF> (x86)\\Light", FolderProblem::NotDirectlyInProgramFiles},
+        FolderCase{"Elsewhere", L"C:\\Users\\Public\\Light",
+                   FolderProblem::NotDirectlyInProgramFiles},
+        FolderCase{"StreamName", L"<PF>\\Light:x", FolderProblem::NotDirectlyInProgramFiles},
+        FolderCase{"DotAtEnd", L"<PF>\\Light.", FolderProblem::UnsuitableName},
+        FolderCase{"SpaceAtStart", L"<PF>\\ Light", FolderProblem::UnsuitableName},
+        FolderCase{"SpaceAtEnd", L"<PF>\\Light ", FolderProblem::UnsuitableName},
+        FolderCase{"OverTwoHundred", L"<PF>\\" + kLongName, FolderProblem::UnsuitableName}),
+    CaseName());
+
+TEST(FolderPathTest, DropsOnlyWhatWindowsInstallerAddsToAFolder) {
+    EXPECT_EQ(FolderPath(L"C:\\Program Files\\Light\\."), L"C:\\Program Files\\Light");
+    EXPECT_EQ(FolderPath(L"C:\\Program Files\\Light\\"), L"C:\\Program Files\\Light");
+    EXPECT_EQ(FolderPath(L"C:\\Program Files\\Light."), L"C:\\Program Files\\Light.");
+    EXPECT_EQ(FolderPath(L"C:\\"), L"C:\\");
+}
+
+struct DefinitionCase {
+    const char* name;
+    std::wstring folder;
+    std::wstring command;  // what the definition's <Command> holds then
+};
+
+class TaskDefinitionTest : public testing::TestWithParam<DefinitionCase> {};
+
+// Every mention of the shipped program, and nothing else, becomes the folder's, as XML text.
+TEST_P(TaskDefinitionTest, RunsTheFoldersLightExe) {
+    const std::wstring shipped =
+        L"<Exec><Command>\"C:\\Program Files\\Light\\light.exe\"</Command></Exec>\r\n"
+        L"<!-- C:\\Program Files\\Light\\light.exe -->";
+    const std::wstring& command = GetParam().command;
+    EXPECT_EQ(TaskDefinitionFor(shipped, GetParam().folder),
+              L"<Exec><Command>\"" + command + L"\"</Command></Exec>\r\n<!-- " + command + L" -->");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, TaskDefinitionTest,
+    testing::Values(DefinitionCase{"Default", L"C:\\Program Files\\Light",
+                                   L"C:\\Program Files\\Light\\light.exe"},
+                    DefinitionCase{"Ampersand", L"C:\\Program Files\\R&D",
+                                   L"C:\\Program Files\\R&amp;D\\light.exe"},
+                    DefinitionCase{
+                        "ApostropheAndQuote", L"C:\\Program Files\\Ørvane's \"Lämp\" 灯",
+                        L"C:\\Program Files\\Ørvane&apos;s &quot;Lämp&quot; 灯\\light.exe"},
+                    DefinitionCase{"AngleBrackets", L"C:\\Program Files\\a<b>c",
+                                   L"C:\\Program Files\\a&lt;b&gt;c\\light.exe"}),
+    CaseName());
+
+}  // namespace
