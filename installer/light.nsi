@@ -153,11 +153,10 @@ Function .onInit
     ClearErrors
     ${GetOptions} $R0 "/BRIGHTNESS=" $Brightness
     ${IfNot} ${Errors}
-        ; Digits only, 0 to 100: what light.exe itself would accept as written.
-        IntOp $R1 $Brightness + 0
-        ${If} "$R1" != "$Brightness"
-        ${OrIf} $R1 < 0
-        ${OrIf} $R1 > 100
+        ; The rule the MSI's BRIGHTNESS follows too (brightness_option.h).
+        nsExec::Exec '"$PLUGINSDIR\setup-helper.exe" check-brightness "$Brightness"'
+        Pop $R1
+        ${If} $R1 != 0
             ${Refuse} ${EXIT_REFUSED} "/BRIGHTNESS= takes a whole number from 0 to 100, not '$Brightness'."
         ${EndIf}
     ${EndIf}

@@ -9,6 +9,7 @@
 //   setup-helper task-delete                      ends and deletes the task: exit 0, or 1
 //   setup-helper check-folder <folder> <Program Files> [<installed folder>]
 //                                                  exit 0, or the problem (install_folder.h)
+//   setup-helper check-brightness <text>          exit 0 a brightness option, 1 not
 //   setup-helper run <milliseconds> <program> [argument]...
 //                                                  the program's exit code, 256 if it did not
 //                                                  start, 258 if it was ended at the limit
@@ -25,6 +26,7 @@
 #include <vector>
 
 #include "installer/helper/bounded_run.h"
+#include "installer/helper/brightness_option.h"
 #include "installer/helper/full_path.h"
 #include "installer/helper/install_folder.h"
 #include "installer/helper/path_command.h"
@@ -61,6 +63,7 @@ int wmain(int argc, wchar_t** argv) {
             FolderPath(arguments[1]), FolderPath(arguments[2]),
             arguments.size() == 4 && !arguments[3].empty() ? FolderPath(arguments[3]) : L""));
     }
+    if (is(L"check-brightness", 2)) return IsBrightnessOption(arguments[1]) ? 0 : 1;
     if (!arguments.empty() && Same(argv[1], L"uninstall")) {
         return static_cast<int>(
             UninstallCommand(std::vector<std::wstring>(arguments.begin() + 1, arguments.end())));

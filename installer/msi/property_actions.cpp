@@ -1,0 +1,74 @@
+// The Windows Installer package's custom actions, which apply the EXE installer's rules to its
+// public properties: BRIGHTNESS (installer/helper/brightness_option.h), for a launch condition,
+// and INSTALLDIR (installer/helper/install_folder.h), refusing a folder the rule does not take
+// and saying why.
+#include <windows.h>
+
+#include <msi.h>
+#include <msiquery.h>
+
+#include <string>
+
+#include "installer/helper/brightness_option.h"
+#include "installer/helper/full_path.h"
+#include "installer/helper/install_folder.h"
+
+namespace {
+
+std::wstring Property(MSIHANDLE install, const wchar_t* name) {
+    DWORD length = 0;
+    wchar_t none[1] = {};
+    if (MsiGetPropertyW(install, name, none, &length) != ERROR_MORE_DATA) return {};
+    std::wstring value(++length, L'\0');
+    if (MsiGetPropertyW(install, name, value.data(), &length) != ERROR_SUCCESS) return {};
+    value.resize(length);
+    return value;
+}
+
+std::wstring Why(FolderProblem problem, const std::wstring& folder,
+                 const std::wstring& programFiles) {
+    switch (problem) {
+        case FolderProblem::NotDirectlyInProgramFiles:
+            return folder + L" is not a folder directly inside " + programFiles + L".";
+        case FolderProblem::UnsuitableName:
+            return folder +
+                   L" is not a folder the installer takes: no space at either end of its name, no "
+                   L"dot at its end, and 200 characters in all at most.";
+        case FolderProblem::Exists:
+            return folder +
+                   L" exists already and is not Light's installation; its access list may let "
+                   L"others change what runs as SYSTEM. Choose a new folder.";
+        case FolderProblem::None:
+            break;
+    }
+    return {};
+}
+
+}  // namespace
+
+// Immediate, after CostFinalize: INSTALLDIR is resolved, the earlier installation's folder is in
+// LIGHTINSTALLED.
+extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE install) {
+    const std::wstring folder = FolderPath(Property(install, L"INSTALLDIR"));
+    const std::wstring programFiles = FolderPath(Property(install, L"ProgramFiles64Folder"));
+    const std::wstring installed = Property(install, L"LIGHTINSTALLED");
+    const std::wstring why = Why(
+        InstallFolderProblem(folder, programFiles, installed.empty() ? L"" : FolderPath(installed)),
+        folder, programFiles);
+    if (why.empty()) return ERROR_SUCCESS;
+    const MSIHANDLE record = MsiCreateRecord(1);
+    if (record != 0) {
+        MsiRecordSetStringW(record, 0, L"[1]");
+        MsiRecordSetStringW(record, 1, why.c_str());
+        MsiProcessMessage(install, INSTALLMESSAGE(INSTALLMESSAGE_ERROR | MB_OK), record);
+        MsiCloseHandle(record);
+    }
+    return ERROR_INSTALL_FAILURE;
+}
+
+// Immediate, before LaunchConditions: LightBrightnessValid, a private property, is 1 when
+// BRIGHTNESS is a brightness option. The launch condition refuses with its message otherwise.
+extern "C" __declspec(dllexport) UINT __stdcall CheckBrightness(MSIHANDLE install) {
+    const bool valid = IsBrightnessOption(Property(install, L"BRIGHTNESS"));
+    return MsiSetPropertyW(install, L"LightBrightnessValid", valid ? L"1" : L"");
+}
