@@ -86,16 +86,6 @@ rmdir "$task_file"
 check "a failed first installation leaves nothing" nothing_installed
 check "and the PATH as it was" test "$(system_path)" = "$(expandable "$long_path")"
 
-# The task's definition: the shipped one, but for the installed light.exe, read back as written.
-text_of() { iconv -f UTF-16 -t UTF-8 "$1" | sed 's/ xmlns="[^"]*"//; s/"UTF-16"/"UTF-8"/'; }
-runs_installed() {
-    local xml
-    xml=$(folder_of "$1")/light-task.xml
-    xmllint --noout --schema "$here/task_definition.xsd" "$xml" &&
-        diff <(text_of "$here/../installer/light-task.xml" | grep -v '<Command>') \
-            <(text_of "$xml" | grep -v '<Command>') &&
-        test "$(text_of "$xml" | xmllint --xpath 'string(//Exec/Command)' -)" = "\"$1\\light.exe\""
-}
 # Under the legacy key, Orvane's name on a folder that is not ours: never uninstalled, nor read.
 foreign "Not ours" Orvane uninstall.exe
 run_line "$(windows_path "$setup") /s /brightness=40 /d=$target"

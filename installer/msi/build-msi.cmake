@@ -41,7 +41,9 @@ endforeach()
 query("UPDATE `CustomAction` SET `Type` = 3666 WHERE `Action` = 'SetBrightness'")
 query("UPDATE `Property` SET `Value` = 'BRIGHTNESS;INSTALLDIR;NEWERFOUND;OLDERFOUND' WHERE `Property` = 'SecureCustomProperties'")
 query("UPDATE `File` SET `Version` = '${VERSION}.0' WHERE `File` = 'LightExe' OR `File` = 'HelperExe'")
-query("DELETE FROM `MsiFileHash` WHERE `File_` = 'LightExe' OR `File_` = 'HelperExe'")
+# One row at a time: msitools 0.101 deletes the wrong rows for a condition with OR.
+query("DELETE FROM `MsiFileHash` WHERE `File_` = 'LightExe'")
+query("DELETE FROM `MsiFileHash` WHERE `File_` = 'HelperExe'")
 query("INSERT INTO `RemoveFile` (`FileKey`, `Component_`, `FileName`, `DirProperty`, `InstallMode`) VALUES ('TaskDefinition', 'Program', 'light-task.xml', 'INSTALLDIR', 2)")
 query("INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Name`, `Component_`) VALUES ('LightKey', 2, 'SOFTWARE\\Orvane\\Light', '-', 'Program')")
 

@@ -1,7 +1,8 @@
 # shellcheck shell=bash disable=SC2154  # build comes from the script that sources this
-# Sourced by the installer check: a Wine prefix of its own as an administrator's machine, and
-# what an installation leaves on it. Needs build (the build folder) set.
-export LIGHT_WINE_PREFIX=$build/wineprefix-installer
+# Sourced by the installers' checks: a Wine prefix of their own as an administrator's machine, and
+# what an installation leaves on it. Needs build (the build folder) set, and prefix (the prefix's
+# folder in it) where the check is not the EXE installer's.
+export LIGHT_WINE_PREFIX=$build/${prefix:-wineprefix-installer}
 drive=$LIGHT_WINE_PREFIX/drive_c
 tasks=$drive/windows/system32/tasks
 task_file=$tasks/Light\ brightness
@@ -39,6 +40,19 @@ set_system_path() {
     win reg add "HKLM\\$environment" /v Path /t REG_EXPAND_SZ /d "$1" /f /reg:64 >/dev/null
 }
 folder_of() { echo "$drive/Program Files/${1#C:\\Program Files\\}"; }
+
+# The task's definition kept beside light.exe: the shipped one, but for the installed light.exe
+# (the folder given), valid as the Task Scheduler's schema has it.
+text_of() { iconv -f UTF-16 -t UTF-8 "$1" | sed 's/ xmlns="[^"]*"//; s/"UTF-16"/"UTF-8"/'; }
+runs_installed() {
+    local xml tests
+    xml=$(folder_of "$1")/light-task.xml
+    tests=$(dirname "${BASH_SOURCE[0]}")/..
+    xmllint --noout --schema "$tests/task_definition.xsd" "$xml" &&
+        diff <(text_of "$tests/../installer/light-task.xml" | grep -v '<Command>') \
+            <(text_of "$xml" | grep -v '<Command>') &&
+        test "$(text_of "$xml" | xmllint --xpath 'string(//Exec/Command)' -)" = "\"$1\\light.exe\""
+}
 
 # Anything an installation may leave: a folder of Program Files' own, the task, the Apps entry.
 stock_folders='Common Files|Internet Explorer|Windows Media Player|Windows NT'

@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# The Windows Installer package as administrators deploy it, under Wine's msiexec /qn in a
+# prefix of its own: refusals that change nothing, an installation into a folder of its own with
+# BRIGHTNESS, the same version again changing nothing, an upgrade into that folder, a downgrade
+# refused, one installation per machine with the EXE installer, an uninstallation that leaves
+# only the remembered brightness, and a failed step rolled back.
+# Usage: check_msi.sh <build folder> <package> <older package, 0.9.0> <EXE installer>
+# shellcheck disable=SC2317,SC2154  # functions only `check` calls; names from support/installer.sh
+set -uo pipefail
+here=$(dirname "$0")
+build=$1
+package=$2
+older=$3
+setup=$4
+# shellcheck disable=SC2034  # support/installer.sh reads it
+prefix=wineprefix-msi
+. "$here/support/check.sh"
+. "$here/support/installer.sh"
+work=$(mktemp -d)
+LIGHT_STANDIN_STATE=$(windows_path "$work/firmware")
+export LIGHT_STANDIN_STATE
+msi() {  # msiexec's action, a package, then its properties; quiet, logged to $work/msi.log
+    win msiexec "$1" "$(windows_path "$2")" /qn /l*v "$(windows_path "$work/msi.log")" "${@:3}"
+}
+code_of() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p'; }
+entry() {  # a version's Apps entry: name/version/publisher, or nothing
+    local values
+    values=$(value "${apps%\\*}\\$(code_of "$1")" DisplayName DisplayVersion Publisher | paste -sd/)
+    [ "$values" = // ] || echo "$values"
+}
+record='SOFTWARE\Orvane\Light'
+msi_clean() {
+    msi /x "$package"
+    msi /x "$older"
+    clean
+} >/dev/null 2>&1
+"$build/wine-prefix" up || exit 1
+trap 'msi_clean; rm -rf "$work"; "$build/wine-prefix" down' EXIT
+win net start schedule >/dev/null 2>&1
+msi_clean
+firmware() { cat "$work/firmware" 2>/dev/null; }
+# What an installation leaves, on one line; empty when it has left nothing.
+left() {
+    nothing_installed || echo "folders: $(our_folders | tr '\n' ' ')task: $(ls "$tasks")"
+    [ "$(system_path)" = "$(expandable "$stock_path")" ] || echo "PATH: $(system_path)"
+    value "$record" PathEntry InstallFolder | paste -sd/ | grep -vx /
+    entry "$package"
+    entry "$older"
+}
+nothing_of_it() { test -z "$(left)"; }
+
+# Refused before anything changes, as the EXE installer refuses the same; a folder refused is said
+# in the log (Wine's msiexec does not log a launch condition's message, which Windows does).
+for refusal in BRIGHTNESS=abc BRIGHTNESS=101 BRIGHTNESS=007 BRIGHTNESS=-1 "BRIGHTNESS= 5" \
+    'INSTALLDIR=C:\Users\Public\Light|is not a folder directly inside C:\Program Files.' \
+    'INSTALLDIR=C:\Program Files\Orvane\Light|is not a folder directly inside C:\Program Files.' \
+    'INSTALLDIR=C:\Program Files\Light.|is not a folder the installer takes'; do
+    msi /i "$package" "${refusal%|*}"
+    check "${refusal%|*} refused" test $? != 0
+    check "${refusal%|*} changes nothing" nothing_of_it
+    folder=${refusal#INSTALLDIR=}
+    [ "$folder" = "$refusal" ] || check "${refusal%|*}: and says why" \
+        grep -qaF "${folder%|*} ${refusal#*|}" "$work/msi.log"
+done
+
+target='C:\Program Files\R&D Light'
+folder=$(folder_of "$target")
+msi /i "$older" BRIGHTNESS=40 "INSTALLDIR=$target"
+outcome="$?/$(stored)/$(firmware)/$(entry "$older")"
+check "installs 0.9.0 with BRIGHTNESS=40 into a folder of its own: $outcome" \
+    test "$outcome" = "0/0x28/40/Light/0.9.0/Orvane"
+check "its five files" test "$(cd "$folder" && printf '%s ' *)" = \
+    "LICENSE.txt README.txt light-task.xml light.exe setup-helper.exe "
+check "its task runs $target\\light.exe" runs_installed "$target"
+check "its folder on the PATH once, and recorded" test "$(system_path)/$(value "$record" PathEntry)" = \
+    "$(expandable "$stock_path;$target")/$target"
+
+before=$(snapshot)
+msi /i "$older" BRIGHTNESS=70
+check "the same version again: nothing changes" test "$?/$(stored)/$(snapshot)" = "0/0x28/$before"
+said=$(install "$setup")
+check "the EXE installer refuses beside it: exit code 2" test $? = 2
+check "and says how to remove it: $said" grep -qF "msiexec /x $(code_of "$older")" <<<"$said"
+check "and changes nothing" test "$(snapshot)" = "$before"
+
+: >"$work/firmware"
+msi /i "$package"
+outcome="$?/$(entry "$package")/$(entry "$older")/$(firmware)"
+check "1.0.0 replaces it, one Apps entry, firmware untouched: $outcome" \
+    test "$outcome" = "0/Light/1.0.0/Orvane//"
+check "in its folder" test "$(value "$record" InstallFolder)" = "$target\\"
+check "whose task runs $target\\light.exe" runs_installed "$target"
+check "and the PATH holds the folder once" test "$(system_path)" = "$(expandable "$stock_path;$target")"
+before=$(snapshot)
+msi /i "$older"
+check "0.9.0 over it is refused" test $? != 0
+check "and changes nothing" test "$(snapshot)" = "$before"
+
+msi /x "$package"
+check "uninstalled: exit code 0" test $? = 0
+check "nothing left but the remembered brightness: $(left)" test "$(left)/$(stored)" = /0x28
+check "not even its registry key" test -z "$(value --raw "$record" InstallFolder)"
+
+# One installation per machine, the other way round; in another folder than the package's, which
+# its folder rule would refuse all the same.
+install "$setup" '/D=C:\Program Files\Orvane Light' >/dev/null
+check "the EXE installer installs" test $? = 0
+msi /i "$package"
+check "the package refuses beside it" test $? != 0
+check "and installs nothing" test -z "$(entry "$package")"
+run_line "$(value "$apps" QuietUninstallString)" >/dev/null
+check "the EXE installation uninstalls: $(left)" nothing_of_it
+
+# A step that fails is rolled back: here the task's registration, after the files and before the
+# PATH entry. What Wine cannot show is the order in which Windows would run the rollback.
+mkdir "$task_file"
+msi /i "$package" BRIGHTNESS=60
+check "a task that cannot be registered fails the installation" test $? != 0
+rmdir "$task_file" >/dev/null
+check "which leaves nothing, the firmware untouched" test "$(nothing_of_it && firmware)" = ""
+finish "MSI: refuses, installs, upgrades, refuses to downgrade, uninstalls and rolls back as it should"
