@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Signing as ./dev package does it, with throwaway keys, a CA and a timestamp authority made here:
 # light.exe with a key in a PKCS#12 file and with one a software token never lets out (PKCS#11),
-# and through the token an installer and the uninstaller inside it; each SHA-256, timestamped
-# and verified. Refusals say why and leave every file as it was.
-# Usage: check_signing.sh <light.exe> <makensis> <light.nsi> <makensis arguments>...
+# and through the token an installer and the uninstaller inside it, and the MSI; each SHA-256,
+# timestamped and verified. Refusals say why and leave every file as it was.
+# Usage: check_signing.sh <light.exe> <MSI> <makensis> <light.nsi> <makensis arguments>...
 # shellcheck disable=SC2317  # functions that only `check` calls
 set -uo pipefail
 . "$(dirname "$0")/support/check.sh"
@@ -11,9 +11,10 @@ sign=$(realpath "$(dirname "$0")/../installer/sign")
 server=$(realpath "$(dirname "$0")/support/timestamp_server.py")
 failing_signer=$(realpath "$(dirname "$0")/support/osslsigncode_failing_from")
 light=$1
-makensis=$2
-script=$3
-shift 3
+msi=$2
+makensis=$3
+script=$4
+shift 4
 work=$(mktemp -d)
 trap 'kill %1 2>/dev/null; rm -rf "$work"' EXIT
 cd "$work" || exit 1
@@ -81,6 +82,9 @@ check "the installer signed through the token, and timestamped" \
 7zz x -ounpacked setup.exe >/dev/null
 check "and the uninstaller inside it" \
     verified "$(find unpacked -name uninstall.exe)" "Light test signer on a token"
+cp "$msi" light.msi
+env "${with_token[@]}" "$sign" light.msi >/dev/null
+check "the MSI signed through the token, and timestamped" verified light.msi "Light test signer on a token"
 
 # makensis asks for the uninstaller's signature first, then the installer's: either one that
 # fails stops the build, or an unsigned installer would ship around signed programs.
