@@ -35,8 +35,8 @@ def writes(job):
             if access == "write"}
 
 
-downloads = ["light-*-win64-setup.exe", "light-*-win64.zip", "light-*.buildinfo", "SHA256SUMS",
-             "winget/manifests/o/Orvane/Light/*/*.yaml"]
+downloads = ["light-*-win64-setup.exe", "light-*-win64.msi", "light-*-win64.zip",
+             "light-*.buildinfo", "SHA256SUMS", "winget/manifests/o/Orvane/Light/*/*.yaml"]
 version = re.search(r"project\(light VERSION ([0-9.]+)", (source / "CMakeLists.txt").read_text())[1]
 ecosystems = yaml.safe_load((source / ".github/dependabot.yml").read_text())["updates"]
 facts = [
@@ -81,10 +81,12 @@ facts = [
      [step_of("build", "actions/upload-artifact")["with"]["name"],
       step_of("windows", "actions/download-artifact")["with"]["name"],
       step_of("publish", "actions/download-artifact")["with"]["name"]], ["downloads"] * 3),
-    ("both workflows check the installer with the one script, the release's against SHA256SUMS "
-     "and signed when build signed",
+    ("both workflows check the installers with the one script, the release's both, against "
+     "SHA256SUMS and signed when build signed",
      [sum(".github/scripts/check-installer.ps1" in step.get("run", "") for _, step in steps),
-      all(word in step_of("windows", "run")["run"] for word in ("-Sums", "-Signed"))], [2, True]),
+      [word for word in ("-Setup", "-Msi", "-Sums", "-Signed")
+       if not any(word in step.get("run", "") and "check-installer" in step["run"]
+                  for step in release["windows"]["steps"])]], [3, []]),
     ("a Node.js that GitHub's runners still run",
      [str(step["with"]["node-version"]) for _, step in steps if action(step) == "actions/setup-node"
       if str(step["with"]["node-version"]) not in ("22", "24")], []),
