@@ -31,6 +31,7 @@ FunctionEnd
 Function CheckInstallFolder
     nsExec::Exec '"$PLUGINSDIR\setup-helper.exe" check-folder "$INSTDIR" "$PROGRAMFILES64" "$Recorded"'
     Pop $R1
+    StrCpy $FolderUnchecked ""
     ${Select} $R1
         ${Case} 0
             StrCpy $FolderProblem ""
@@ -41,7 +42,8 @@ Function CheckInstallFolder
         ${Case} 3
             StrCpy $FolderProblem "$INSTDIR exists already and is not Light's installation; its access list may let others change what runs as SYSTEM. Choose a new folder."
         ${CaseElse}
-            StrCpy $FolderProblem "Could not check the folder $INSTDIR (setup-helper: $R1)."
+            StrCpy $FolderProblem "Could not check the folder $INSTDIR (setup-helper: $R1); nothing was changed."
+            StrCpy $FolderUnchecked 1
     ${EndSelect}
 FunctionEnd
 

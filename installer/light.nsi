@@ -95,8 +95,9 @@ Var FilesSetAside
 Var CreatedFolder
 Var TaskRegistered
 Var AppsEntryWritten
-; Why $INSTDIR is refused, or empty.
+; Why $INSTDIR is refused, or empty; and whether the folder could not be checked at all.
 Var FolderProblem
+Var FolderUnchecked
 ; Why the installation failed, for the caller.
 Var FailureReason
 
@@ -156,8 +157,10 @@ Function .onInit
         ; The rule the MSI's BRIGHTNESS follows too (brightness_option.h).
         nsExec::Exec '"$PLUGINSDIR\setup-helper.exe" check-brightness "$Brightness"'
         Pop $R1
-        ${If} $R1 != 0
+        ${If} $R1 == 1
             ${Refuse} ${EXIT_REFUSED} "/BRIGHTNESS= takes a whole number from 0 to 100, not '$Brightness'."
+        ${ElseIf} $R1 != 0
+            ${Refuse} ${EXIT_FAILED} "Could not check /BRIGHTNESS= (setup-helper: $R1); nothing was changed."
         ${EndIf}
     ${EndIf}
     !insertmacro ReadSwitch "/NOPATH" $NoPath
@@ -188,6 +191,10 @@ Function .onInit
     ${EndIf}
     Call CheckInstallFolder
     ${If} $FolderProblem != ""
+    ${AndIf} ${Silent}
+    ${AndIf} $FolderUnchecked == 1
+        ${Refuse} ${EXIT_FAILED} $FolderProblem
+    ${ElseIf} $FolderProblem != ""
     ${AndIf} ${Silent}
         ${Refuse} ${EXIT_REFUSED} $FolderProblem
     ${ElseIf} $FolderProblem != ""

@@ -35,7 +35,8 @@ msi_clean() {
     clean
 } >/dev/null 2>&1
 "$build/wine-prefix" up || exit 1
-trap 'msi_clean; rm -rf "$work"; "$build/wine-prefix" down' EXIT
+# The check cleans its prefix as it starts: what the last run left does not matter till then.
+trap 'rm -rf "$work"; "$build/wine-prefix" down' EXIT
 win net start schedule >/dev/null 2>&1
 msi_clean
 firmware() { cat "$work/firmware" 2>/dev/null; }
@@ -51,9 +52,10 @@ nothing_of_it() { test -z "$(left)"; }
 
 # Refused before anything changes, as the EXE installer refuses the same; a folder refused is said
 # in the log (Wine's msiexec does not log a launch condition's message, which Windows does).
-for refusal in BRIGHTNESS=abc BRIGHTNESS=101 BRIGHTNESS=007 BRIGHTNESS=-1 "BRIGHTNESS= 5" \
+# The helper's rules have their own tables; these take each way through the package to them, and
+# a leading zero, which Windows Installer would read as a number.
+for refusal in BRIGHTNESS=abc BRIGHTNESS=007 \
     'INSTALLDIR=C:\Users\Public\Light|is not a folder directly inside C:\Program Files.' \
-    'INSTALLDIR=C:\Program Files\Orvane\Light|is not a folder directly inside C:\Program Files.' \
     'INSTALLDIR=C:\Program Files\Light.|is not a folder the installer takes'; do
     msi /i "$package" "${refusal%|*}"
     check "${refusal%|*} refused" test $? != 0

@@ -35,20 +35,29 @@ for made_by in "$(command -v makensis)" "$(command -v wixl)" "$(command -v msibu
     check "the build information names $package at its version" grep -qxF \
         " $package $(dpkg-query -W -f='${Version}' "$package")" "$later"/*.buildinfo
 done
-downloads() { cd "$later" && ls -d ./*-setup.exe ./*.msi ./*.zip SHA256SUMS winget 2>/dev/null; }
-# A package that fails at its last step, the ZIP, once the installer and manifests are built.
+downloads() { cd "$1" && ls -d ./*-setup.exe ./*.msi ./*.zip SHA256SUMS winget 2>/dev/null; }
+# Packages that fail, side by side, one in each folder: one at its last step, the ZIP, once the
+# installers and manifests are built; one whose installer cannot be signed, once the programs and
+# the DLL were.
 mkdir "$work/failing" && printf '#!/bin/sh\nexit 1\n' >"$work/failing/cpack" &&
     chmod +x "$work/failing/cpack"
-PATH=$work/failing:$PATH LIGHT_BUILD_DIR=$later "$source/dev" package >/dev/null 2>&1
-check "a package that fails leaves no download" test "$?/$(downloads)" = 1/
-# One whose installer cannot be signed, once the programs and the DLL were.
 openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "/CN=Light test signer" -keyout \
     "$work/signer.key" -out "$work/signer.pem" 2>/dev/null &&
     openssl pkcs12 -export -inkey "$work/signer.key" -in "$work/signer.pem" -passout pass:test \
         -out "$work/signer.pfx" && mkdir "$work/signer" &&
     ln -s "$(realpath "$(dirname "$0")")/support/osslsigncode_failing_from" "$work/signer/osslsigncode"
-PATH=$work/signer:$PATH SIGNATURES=$work/signatures FAIL_FROM=4 LIGHT_SIGN_PFX=$work/signer.pfx \
-    LIGHT_SIGN_PASSWORD=test LIGHT_BUILD_DIR=$later "$source/dev" package >/dev/null 2>&1
+(
+    PATH=$work/failing:$PATH LIGHT_BUILD_DIR=$later "$source/dev" package >/dev/null 2>&1
+    echo $? >"$work/at-last-step"
+) &
+(
+    PATH=$work/signer:$PATH SIGNATURES=$work/signatures FAIL_FROM=4 LIGHT_SIGN_PFX=$work/signer.pfx \
+        LIGHT_SIGN_PASSWORD=test LIGHT_BUILD_DIR=$earlier "$source/dev" package >/dev/null 2>&1
+    echo $? >"$work/in-makensis"
+) &
+wait
+check "a package that fails leaves no download" \
+    test "$(cat "$work/at-last-step")/$(downloads "$later")" = 1/
 check "so does one whose signing fails inside makensis" \
-    test "$(($? != 0))/$(cat "$work/signatures")/$(downloads)" = 1/4/
+    test "$(($(cat "$work/in-makensis") != 0))/$(cat "$work/signatures")/$(downloads "$earlier")" = 1/4/
 finish "./dev package: the same bytes from the same commit, in any folder, at any time"

@@ -1,17 +1,31 @@
-// The steps both installers take through the helper: which folder an installation may go to,
-// folders as Windows Installer writes them, and the task definition written for a folder.
+// The steps both installers take through the helper: which brightness option and which folder
+// they take, folders as Windows Installer writes them, and the task definition written for a
+// folder.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <string>
 
+#include "installer/helper/brightness_option.h"
 #include "installer/helper/full_path.h"
 #include "installer/helper/install_folder.h"
 #include "installer/helper/task_definition.h"
 #include "tests/support/case_name.h"
 
 namespace {
+
+// Digits only, 0 to 100, no leading zero: what an administrator writes, and nothing that light.exe
+// or Windows Installer would read as a number all the same.
+TEST(BrightnessOptionTest, TakesAWholeNumberFrom0To100AsWritten) {
+    for (const wchar_t* taken : {L"0", L"7", L"50", L"99", L"100"}) {
+        EXPECT_TRUE(IsBrightnessOption(taken)) << taken;
+    }
+    for (const wchar_t* refused : {L"", L"101", L"-1", L"+5", L" 5", L"5 ", L"007", L"00", L"5.0",
+                                   L"abc", L"50abc", L"1000", L"٥"}) {
+        EXPECT_FALSE(IsBrightnessOption(refused)) << refused;
+    }
+}
 
 struct FolderCase {
     const char* name;

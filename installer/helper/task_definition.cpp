@@ -28,6 +28,21 @@ bool TaskIsRegistered() {
     return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// Whether the Task Scheduler service is still starting, as during a deployment right after boot:
+// a registration that failed then may succeed a moment later; one that failed while it runs
+// will not.
+bool SchedulerStarting() {
+    const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    if (manager == nullptr) return true;
+    const SC_HANDLE service = OpenServiceW(manager, L"Schedule", SERVICE_QUERY_STATUS);
+    SERVICE_STATUS status{};
+    const bool running = service != nullptr && QueryServiceStatus(service, &status) &&
+                         status.dwCurrentState == SERVICE_RUNNING;
+    if (service != nullptr) CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+    return !running;
+}
+
 DWORD Schtasks(const std::wstring& arguments) {
     const std::wstring program = SystemFolder() + L"\\schtasks.exe";
     return RunWithTimeLimit(program, L"\"" + program + L"\" " + arguments, kSchtasksLimitMs);
@@ -112,6 +127,7 @@ DWORD RegisterTask(std::wstring_view folder) {
         status =
             Schtasks(std::wstring(L"/create /tn \"") + kTaskName + L"\" /xml \"" + file + L"\" /f");
         if (status == 0) return 0;
+        if (!SchedulerStarting()) break;
     }
     Report(std::wstring(L"Could not register the scheduled task '") + kTaskName + L"' (schtasks: " +
            std::to_wstring(status) + L").");

@@ -18,8 +18,8 @@ std::wstring XmlText(std::wstring_view text);
 std::wstring TaskDefinitionFor(std::wstring_view shipped, std::wstring_view folder);
 
 // Writes `folder`\light-task.xml and registers the task from it, replacing one of an earlier
-// installation; the Task Scheduler may still be starting, so it tries three times. Returns 0, or
-// 1 having said why.
+// installation; while the Task Scheduler is still starting, it tries three times, a second
+// apart. Returns 0, or 1 having said why.
 DWORD RegisterTask(std::wstring_view folder);
 
 // Ends a run of the task and deletes it. Returns 0 when it is gone or was never there, or 1

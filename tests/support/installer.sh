@@ -41,6 +41,13 @@ set_system_path() {
 }
 folder_of() { echo "$drive/Program Files/${1#C:\\Program Files\\}"; }
 
+# What the checks keep in their folder, work: the firmware stand-in's brightness, and logs.
+firmware() { cat "$work/firmware" 2>/dev/null; }
+log() { echo "/LOG=$(windows_path "$work/$1")"; }
+# What a run said, as its log holds it after the line that names the run.
+logged() { grep -qE "^Light 1\.0\.0 $2, [0-9]{4}(-[0-9]{2}){2} [0-9]{2}(:[0-9]{2}){2}"$'\r$' "$work/$1" &&
+    test "$(grep -vE "^Light 1\.0\.0 $2, " "$work/$1")" = "$3"; }
+
 # The task's definition kept beside light.exe: the shipped one, but for the installed light.exe
 # (the folder given), valid as the Task Scheduler's schema has it.
 text_of() { iconv -f UTF-16 -t UTF-8 "$1" | sed 's/ xmlns="[^"]*"//; s/"UTF-16"/"UTF-8"/'; }
@@ -105,8 +112,11 @@ release() {
     rm -f "$release_marker" "$release_marker.ready"
 }
 
-# The prefix as Wine makes it: no installation, no remembered value, Wine's own PATH.
+# The prefix as Wine makes it: no installation, no remembered value, Wine's own PATH; and a PATH
+# of over 4,000 characters, which no NSIS string holds, that must come back byte for byte.
 stock_path='%SystemRoot%\system32;%SystemRoot%;%SystemRoot%\system32\wbem;%SystemRoot%\system32\WindowsPowershell\v1.0'
+long_path=$stock_path
+for index in $(seq 90); do long_path+=";C:\\Program Files (x86)\\Vendor  Suite\\Part $index\\bin"; done
 clean() {
     release
     rm -rf "$tasks/Light brightness"
