@@ -15,13 +15,7 @@ older=$3
 manifest=$4/Orvane.Light.installer.yaml
 . "$here/support/check.sh"
 . "$here/support/installer.sh"
-work=$(mktemp -d)
-LIGHT_STANDIN_STATE=$(windows_path "$work/firmware")
-export LIGHT_STANDIN_STATE
-"$build/wine-prefix" up || exit 1
-# Each check cleans its prefix as it starts: what the last run left does not matter till then.
-trap 'rm -rf "$work"; "$build/wine-prefix" down' EXIT
-win net start schedule >/dev/null 2>&1
+start_prefix
 clean
 # What the installer manifest claims: a field's value, or the exit code it names for a response.
 claim() {

@@ -7,22 +7,15 @@
 # taken off; meanwhile another product's Apps entry under the legacy key, with files named as
 # ours are, is never read, and relative logs go to the folder the command was started in.
 # Usage: check_installer_path.sh <build folder> <installer>
-# shellcheck disable=SC2317,SC2154  # functions only `check` calls; names from support/installer.sh
+# shellcheck disable=SC2317,SC2154,SC2034  # `check` calls; support/installer.sh sets, reads names
 set -uo pipefail
 here=$(dirname "$0")
 build=$1
 setup=$2
-# shellcheck disable=SC2034  # support/installer.sh reads it
 prefix=wineprefix-installer-path
 . "$here/support/check.sh"
 . "$here/support/installer.sh"
-work=$(mktemp -d)
-LIGHT_STANDIN_STATE=$(windows_path "$work/firmware")
-export LIGHT_STANDIN_STATE
-"$build/wine-prefix" up || exit 1
-# Each check cleans its prefix as it starts: what the last run left does not matter till then.
-trap 'rm -rf "$work"; "$build/wine-prefix" down' EXIT
-win net start schedule >/dev/null 2>&1
+start_prefix
 clean
 
 set_system_path "$long_path"

@@ -5,20 +5,16 @@
 # refused, one installation per machine with the EXE installer, an uninstallation that leaves
 # only the remembered brightness, and a failed step rolled back.
 # Usage: check_msi.sh <build folder> <package> <older package, 0.9.0> <EXE installer>
-# shellcheck disable=SC2317,SC2154  # functions only `check` calls; names from support/installer.sh
+# shellcheck disable=SC2317,SC2154,SC2034  # `check` calls; support/installer.sh sets, reads names
 set -uo pipefail
 here=$(dirname "$0")
 build=$1
 package=$2
 older=$3
 setup=$4
-# shellcheck disable=SC2034  # support/installer.sh reads it
 prefix=wineprefix-msi
 . "$here/support/check.sh"
 . "$here/support/installer.sh"
-work=$(mktemp -d)
-LIGHT_STANDIN_STATE=$(windows_path "$work/firmware")
-export LIGHT_STANDIN_STATE
 msi() {  # msiexec's action, a package, then its properties; quiet, logged to $work/msi.log
     win msiexec "$1" "$(windows_path "$2")" /qn /l*v "$(windows_path "$work/msi.log")" "${@:3}"
 }
@@ -34,12 +30,8 @@ msi_clean() {
     msi /x "$older"
     clean
 } >/dev/null 2>&1
-"$build/wine-prefix" up || exit 1
-# The check cleans its prefix as it starts: what the last run left does not matter till then.
-trap 'rm -rf "$work"; "$build/wine-prefix" down' EXIT
-win net start schedule >/dev/null 2>&1
+start_prefix
 msi_clean
-firmware() { cat "$work/firmware" 2>/dev/null; }
 # What an installation leaves, on one line; empty when it has left nothing.
 left() {
     nothing_installed || echo "folders: $(our_folders | tr '\n' ' ')task: $(ls "$tasks")"

@@ -1,6 +1,5 @@
-// The steps both installers take through the helper: which brightness option and which folder
-// they take, folders as Windows Installer writes them, and the task definition written for a
-// folder.
+// The rules both installers apply through the helper: which brightness option and which folder
+// they take. The task definition written for a folder is read back by the installers' checks.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,7 +9,6 @@
 #include "installer/helper/brightness_option.h"
 #include "installer/helper/full_path.h"
 #include "installer/helper/install_folder.h"
-#include "installer/helper/task_definition.h"
 #include "tests/support/case_name.h"
 
 namespace {
@@ -90,44 +88,6 @@ INSTANTIATE_TEST_SUITE_P(
         FolderCase{"SpaceAtStart", L"<PF>\\ Light", FolderProblem::UnsuitableName},
         FolderCase{"SpaceAtEnd", L"<PF>\\Light ", FolderProblem::UnsuitableName},
         FolderCase{"OverTwoHundred", L"<PF>\\" + kLongName, FolderProblem::UnsuitableName}),
-    CaseName());
-
-TEST(FolderPathTest, DropsOnlyWhatWindowsInstallerAddsToAFolder) {
-    EXPECT_EQ(FolderPath(L"C:\\Program Files\\Light\\."), L"C:\\Program Files\\Light");
-    EXPECT_EQ(FolderPath(L"C:\\Program Files\\Light\\"), L"C:\\Program Files\\Light");
-    EXPECT_EQ(FolderPath(L"C:\\Program Files\\Light."), L"C:\\Program Files\\Light.");
-    EXPECT_EQ(FolderPath(L"C:\\"), L"C:\\");
-}
-
-struct DefinitionCase {
-    const char* name;
-    std::wstring folder;
-    std::wstring command;  // what the definition's <Command> holds then
-};
-
-class TaskDefinitionTest : public testing::TestWithParam<DefinitionCase> {};
-
-// Every mention of the shipped program, and nothing else, becomes the folder's, as XML text.
-TEST_P(TaskDefinitionTest, RunsTheFoldersLightExe) {
-    const std::wstring shipped =
-        L"<Exec><Command>\"C:\\Program Files\\Light\\light.exe\"</Command></Exec>\r\n"
-        L"<!-- C:\\Program Files\\Light\\light.exe -->";
-    const std::wstring& command = GetParam().command;
-    EXPECT_EQ(TaskDefinitionFor(shipped, GetParam().folder),
-              L"<Exec><Command>\"" + command + L"\"</Command></Exec>\r\n<!-- " + command + L" -->");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Folders, TaskDefinitionTest,
-    testing::Values(DefinitionCase{"Default", L"C:\\Program Files\\Light",
-                                   L"C:\\Program Files\\Light\\light.exe"},
-                    DefinitionCase{"Ampersand", L"C:\\Program Files\\R&D",
-                                   L"C:\\Program Files\\R&amp;D\\light.exe"},
-                    DefinitionCase{
-                        "ApostropheAndQuote", L"C:\\Program Files\\Ørvane's \"Lämp\" 灯",
-                        L"C:\\Program Files\\Ørvane&apos;s &quot;Lämp&quot; 灯\\light.exe"},
-                    DefinitionCase{"AngleBrackets", L"C:\\Program Files\\a<b>c",
-                                   L"C:\\Program Files\\a&lt;b&gt;c\\light.exe"}),
     CaseName());
 
 }  // namespace

@@ -1,7 +1,10 @@
 #include "installer/helper/task_definition.h"
 
+#include <algorithm>
 #include <cstring>
-#include <vector>
+#include <iterator>
+#include <optional>
+#include <utility>
 
 #include "installer/helper/bounded_run.h"
 #include "installer/helper/report.h"
@@ -76,34 +79,25 @@ bool WriteUtf16File(const std::wstring& file, const std::wstring& text) {
     return CloseHandle(handle) && wrote;
 }
 
-}  // namespace
-
+// `text` as XML character data or attribute text: a folder may be called "R&D" or "Ørvane's".
 std::wstring XmlText(std::wstring_view text) {
+    static constexpr std::pair<wchar_t, std::wstring_view> kEntities[] = {
+        {L'&', L"&amp;"}, {L'<', L"&lt;"}, {L'>', L"&gt;"}, {L'"', L"&quot;"}, {L'\'', L"&apos;"}};
     std::wstring escaped;
     for (const wchar_t character : text) {
-        switch (character) {
-            case L'&':
-                escaped += L"&amp;";
-                break;
-            case L'<':
-                escaped += L"&lt;";
-                break;
-            case L'>':
-                escaped += L"&gt;";
-                break;
-            case L'"':
-                escaped += L"&quot;";
-                break;
-            case L'\'':
-                escaped += L"&apos;";
-                break;
-            default:
-                escaped += character;
+        const auto* entity =
+            std::find_if(std::begin(kEntities), std::end(kEntities),
+                         [&](const auto& pair) { return pair.first == character; });
+        if (entity == std::end(kEntities)) {
+            escaped += character;
+        } else {
+            escaped += entity->second;
         }
     }
     return escaped;
 }
 
+// The definition `shipped` with `folder`'s light.exe in place of the default one.
 std::wstring TaskDefinitionFor(std::wstring_view shipped, std::wstring_view folder) {
     const std::wstring program = XmlText(std::wstring(folder) + L"\\light.exe");
     std::wstring definition(shipped);
@@ -113,6 +107,8 @@ std::wstring TaskDefinitionFor(std::wstring_view shipped, std::wstring_view fold
     }
     return definition;
 }
+
+}  // namespace
 
 DWORD RegisterTask(std::wstring_view folder) {
     const std::optional<std::wstring> shipped = ShippedDefinition();

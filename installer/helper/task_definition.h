@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,12 +9,6 @@
 // light-task.xml, which this program carries as a resource, with the installed light.exe in
 // place of the one in C:\Program Files\Light. The definition is kept beside light.exe, UTF-16 as
 // the Task Scheduler writes its own.
-
-// `text` as XML character data or attribute text: a folder may be called "R&D" or "Ørvane's".
-std::wstring XmlText(std::wstring_view text);
-
-// The definition `shipped` with `folder`'s light.exe in place of the default one.
-std::wstring TaskDefinitionFor(std::wstring_view shipped, std::wstring_view folder);
 
 // Writes `folder`\light-task.xml and registers the task from it, replacing one of an earlier
 // installation; while the Task Scheduler is still starting, it tries three times, a second

@@ -1,7 +1,7 @@
 // Starts an installer with its window, as a user does, presses its Cancel button once the window
-// shows, and ends with the installer's exit code. Anything else it says, and ends with 255: the
-// installer could not be started, ended by itself, or showed no window with a Cancel button
-// within 30 s (it is then ended).
+// shows, and ends with the installer's exit code. Otherwise it says why and ends with 255: the
+// installer could not be started, ended by itself, or showed no Cancel button within 30 s (a
+// message box, say; it is then ended).
 //   cancel_setup "<command line>"
 #include <windows.h>
 
@@ -13,7 +13,7 @@ namespace {
 struct Search {
     DWORD process;
     HWND withCancel;
-    HWND other;  // a visible window of the installer's without a Cancel button, a message box say
+    wchar_t other[256];  // what a window of the installer's without a Cancel button says
 };
 
 BOOL CALLBACK Look(HWND window, LPARAM data) {
@@ -21,23 +21,15 @@ BOOL CALLBACK Look(HWND window, LPARAM data) {
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
     if (process != search->process || !IsWindowVisible(window)) return TRUE;
-    if (GetDlgItem(window, IDCANCEL) == nullptr) {
-        search->other = window;
-        return TRUE;
+    if (GetDlgItem(window, IDCANCEL) != nullptr) {
+        search->withCancel = window;
+        return FALSE;
     }
-    search->withCancel = window;
-    return FALSE;
-}
-
-// What a window and its controls say, for a report.
-std::wstring TextOf(HWND window) {
-    std::wstring text;
-    for (HWND part = window; part != nullptr;
-         part = part == window ? GetWindow(window, GW_CHILD) : GetWindow(part, GW_HWNDNEXT)) {
-        wchar_t line[512] = {};
-        if (GetWindowTextW(part, line, 512) > 0) text += std::wstring(line) + L" | ";
+    // A message box's text is its static control's, whose identifier is -1.
+    if (GetDlgItemTextW(window, 0xFFFF, search->other, 256) == 0) {
+        GetWindowTextW(window, search->other, 256);
     }
-    return text;
+    return TRUE;
 }
 
 }  // namespace
@@ -54,8 +46,7 @@ int wmain(int argc, wchar_t** argv) {
         return 255;
     }
     CloseHandle(process.hThread);
-    Search search{process.dwProcessId, nullptr, nullptr};
-    DWORD exitCode = 255;
+    Search search{process.dwProcessId, nullptr, L"(none)"};
     for (int attempt = 0; attempt < 300 && search.withCancel == nullptr; ++attempt) {
         if (WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0) break;
         EnumWindows(Look, reinterpret_cast<LPARAM>(&search));
@@ -64,19 +55,18 @@ int wmain(int argc, wchar_t** argv) {
         PostMessageW(search.withCancel, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(search.withCancel, IDCANCEL)));
     }
-    if (search.withCancel != nullptr &&
-        WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0) {
-        GetExitCodeProcess(process.hProcess, &exitCode);
-    } else if (WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0) {
-        GetExitCodeProcess(process.hProcess, &exitCode);
+    DWORD exitCode = 255;
+    const bool ended =
+        WaitForSingleObject(process.hProcess, search.withCancel ? 30000 : 0) == WAIT_OBJECT_0;
+    if (ended) GetExitCodeProcess(process.hProcess, &exitCode);
+    if (search.withCancel == nullptr && ended) {
         std::printf("ended by itself with exit code %lu\n", exitCode);
-        exitCode = 255;
-    } else {
-        std::wprintf(L"no Cancel to press; its window says: %ls\n",
-                     search.other ? TextOf(search.other).c_str() : L"(none)");
+    } else if (search.withCancel == nullptr) {
+        std::wprintf(L"no Cancel to press; a window says: %ls\n", search.other);
         TerminateProcess(process.hProcess, 255);
         WaitForSingleObject(process.hProcess, 10000);
     }
+    if (search.withCancel == nullptr) exitCode = 255;
     CloseHandle(process.hProcess);
     return static_cast<int>(exitCode);
 }

@@ -41,6 +41,18 @@ set_system_path() {
 }
 folder_of() { echo "$drive/Program Files/${1#C:\\Program Files\\}"; }
 
+# The check's folder, work, with the firmware stand-in's brightness in it, and its prefix up, with
+# the Task Scheduler's service, and clean. Each check cleans its prefix as it starts: what the last
+# run left does not matter till then.
+start_prefix() {
+    work=$(mktemp -d)
+    LIGHT_STANDIN_STATE=$(windows_path "$work/firmware")
+    export LIGHT_STANDIN_STATE
+    "$build/wine-prefix" up || exit 1
+    trap 'rm -rf "$work"; "$build/wine-prefix" down' EXIT
+    win net start schedule >/dev/null 2>&1
+}
+
 # What the checks keep in their folder, work: the firmware stand-in's brightness, and logs.
 firmware() { cat "$work/firmware" 2>/dev/null; }
 log() { echo "/LOG=$(windows_path "$work/$1")"; }
