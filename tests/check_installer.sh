@@ -17,18 +17,16 @@ manifest=$4/Orvane.Light.installer.yaml
 . "$here/support/installer.sh"
 start_prefix
 clean
-# What the installer manifest claims: a field's value, or the exit code it names for a response.
-claim() {
-    python3 -c 'import sys, yaml
+# What the installer manifest claims, read once: each field (Field.Key in a mapping), and the
+# exit code it names for each of winget's responses, as code:<response>.
+declare -A claimed
+while IFS='=' read -r field value; do claimed[$field]=$value; done < <(python3 -c 'import sys, yaml
 manifest = yaml.safe_load(open(sys.argv[1]))
-field = sys.argv[2]
-if field.startswith("code:"):
-    print(*[code["InstallerReturnCode"] for code in manifest["ExpectedReturnCodes"]
-            if code["ReturnResponse"] == field[5:]])
-else:
-    print(manifest[field] if "." not in field else manifest[field.split(".")[0]][field.split(".")[1]])
-' "$manifest" "$1"
-}
+for field, value in manifest.items():
+    for key, item in value.items() if isinstance(value, dict) else [(None, value)]:
+        print(field + ("." + key if key else "") + "=" + str(item))
+for code in manifest["ExpectedReturnCodes"]:
+    print("code:" + code["ReturnResponse"] + "=" + str(code["InstallerReturnCode"]))' "$manifest")
 # The exit code the installer was seen to return for each of winget's responses.
 declare -A returned
 
@@ -154,14 +152,14 @@ check "newer over legacy older, firmware refusing /BRIGHTNESS=70: $outcome" \
 check "and the legacy entry is gone" test -z "$(value "$legacy" DisplayName)"
 upgraded=$(value "$apps" DisplayVersion)
 # The key the manifest's product code names holds the installer's entry.
-product=$(claim ProductCode)
+product=${claimed[ProductCode]}
 [ "$(value "${apps%\\*}\\$product" DisplayName Publisher | tr '\n' ' ')" = "Light Orvane " ] ||
     product="not the key of its entry"
 # With winget's log switch, a log path with spaces put in as winget does.
 : >"$work/firmware"
 mkdir "$work/winget logs"
-said=$(install "$setup" "$(claim InstallerSwitches.Log | sed "s|<LOGPATH>|$(windows_path \
-    "$work/winget logs/setup.log" | sed 's/\\/\\\\/g')|")")
+said=$(install "$setup" "$(sed "s|<LOGPATH>|$(windows_path \
+    "$work/winget logs/setup.log" | sed 's/\\/\\\\/g')|" <<<"${claimed[InstallerSwitches.Log]}")")
 outcome="$?/$(stored)/$(firmware)/$(value "$apps" InstallLocation)"
 check "the same version again keeps folder and brightness, firmware untouched: $outcome" \
     test "$outcome" = "0/0x46//$target"
@@ -176,13 +174,11 @@ case $(wrestool -x --raw -t24 -n1 "$setup" | grep -o 'level="[A-Za-z]*"') in
 esac
 for row in "Scope|$scope" "ElevationRequirement|$elevation" "ProductCode|$product" \
     "UpgradeBehavior|$([ "$upgraded" = 1.0.0 ] && echo install)" "Commands|['$commands']"; do
-    check "the manifest's ${row%%|*} is $(claim "${row%%|*}"), what the installer does: ${row#*|}" \
-        test "$(claim "${row%%|*}")" = "${row#*|}"
+    check "the manifest's ${row%%|*} is ${claimed[${row%%|*}]}, what the installer does: ${row#*|}" \
+        test "${claimed[${row%%|*}]}" = "${row#*|}"
 done
-for response in $(python3 -c 'import sys, yaml
-print(*[code["ReturnResponse"] for code in yaml.safe_load(open(sys.argv[1]))["ExpectedReturnCodes"]])' \
-    "$manifest"); do
-    check "the manifest's exit code for $response is $(claim "code:$response"), the installer's" \
-        test "$(claim "code:$response")" = "${returned[$response]:-none seen}"
+for response in "${!claimed[@]}"; do
+    [[ $response == code:* ]] && check "the manifest's exit code for ${response#code:} is \
+${claimed[$response]}, the installer's" test "${claimed[$response]}" = "${returned[${response#code:}]:-none seen}"
 done
 finish "installer: refuses, fails whole, installs, upgrades, moves, uninstalls and logs as it should"
