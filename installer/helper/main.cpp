@@ -18,7 +18,8 @@
 //                                                  step failed; what it says is appended to the
 //                                                  log too
 // Commands and options are read in any letter case; a folder may be given with a trailing
-// backslash or "\." (as Windows Installer writes one) or relative to the current folder.
+// backslash or "\." (as Windows Installer writes one), and a /LOG= file relative to the current
+// folder.
 #include <windows.h>
 
 #include <cwchar>

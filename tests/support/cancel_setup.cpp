@@ -1,7 +1,7 @@
 // Starts an installer with its window, as a user does, presses its Cancel button once the window
 // shows, and ends with the installer's exit code. Otherwise it says why and ends with 255: the
-// installer could not be started, ended by itself, or showed no Cancel button within 30 s (a
-// message box, say; it is then ended).
+// installer could not be started, ended by itself, showed no Cancel button within 30 s (a
+// message box, say), or did not end within 30 s of Cancel; it is then ended.
 //   cancel_setup "<command line>"
 #include <windows.h>
 
@@ -63,6 +63,10 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("ended by itself with exit code %lu\n", exitCode);
     } else if (search.withCancel == nullptr) {
         std::wprintf(L"no Cancel to press; a window says: %ls\n", search.other);
+    } else if (!ended) {
+        std::printf("still running 30 s after Cancel\n");
+    }
+    if (!ended) {
         TerminateProcess(process.hProcess, 255);
         WaitForSingleObject(process.hProcess, 10000);
     }

@@ -42,8 +42,8 @@ set_system_path() {
 folder_of() { echo "$drive/Program Files/${1#C:\\Program Files\\}"; }
 
 # The check's folder, work, with the firmware stand-in's brightness in it, and its prefix up, with
-# the Task Scheduler's service, and clean. Each check cleans its prefix as it starts: what the last
-# run left does not matter till then.
+# the Task Scheduler's service. Each check then cleans its prefix: what the last run left does not
+# matter till then, and is not cleaned on the way out.
 start_prefix() {
     work=$(mktemp -d)
     LIGHT_STANDIN_STATE=$(windows_path "$work/firmware")
