@@ -86,7 +86,7 @@ check "installs its six files" test "$(cd "$folder" && printf '%s ' *)" = \
 check "its definition runs $target\\light.exe" runs_installed "$target"
 check "puts the folder on the PATH once, the rest as it was" \
     test "$(system_path)" = "$(expandable "$long_path;$target")"
-check "Apps entry" test "$(value "$apps" "${apps_entry[@]}" | tr '\n' '|')" = "Light|1.0.0|Orvane|\
+check "Apps entry" test "$(value "$apps" "${apps_entry[@]}" | tr '\n' '|')" = "Light|$version|Orvane|\
 $target\\light.exe,0|$target|\"$target\\uninstall.exe\"|\"$target\\setup-helper.exe\" uninstall|\
 0x1|0x1|$target|"
 check "Apps entry: its size" grep -qE '^0x[0-9a-f]{3,}$' <<<"$(value "$apps" EstimatedSize)"
@@ -148,7 +148,7 @@ win reg copy "HKLM\\$apps" "HKLM\\$legacy" /f /reg:64 >/dev/null 2>&1 &&
 LIGHT_STANDIN_FAULTS=exec-fail:5 install "$setup" "/BRIGHTNESS=70"
 outcome="$?/$(stored)/$(value "$apps" DisplayVersion InstallLocation PathEntry | tr '\n' /)"
 check "newer over legacy older, firmware refusing /BRIGHTNESS=70: $outcome" \
-    test "$outcome" = "0/0x46/1.0.0/$target/$target/"
+    test "$outcome" = "0/0x46/$version/$target/$target/"
 check "and the legacy entry is gone" test -z "$(value "$legacy" DisplayName)"
 upgraded=$(value "$apps" DisplayVersion)
 # The key the manifest's product code names holds the installer's entry.
@@ -173,7 +173,7 @@ case $(wrestool -x --raw -t24 -n1 "$setup" | grep -o 'level="[A-Za-z]*"') in
     *) elevation="not asked for" ;;
 esac
 for row in "Scope|$scope" "ElevationRequirement|$elevation" "ProductCode|$product" \
-    "UpgradeBehavior|$([ "$upgraded" = 1.0.0 ] && echo install)" "Commands|['$commands']"; do
+    "UpgradeBehavior|$([ "$upgraded" = "$version" ] && echo install)" "Commands|['$commands']"; do
     check "the manifest's ${row%%|*} is ${claimed[${row%%|*}]}, what the installer does: ${row#*|}" \
         test "${claimed[${row%%|*}]}" = "${row#*|}"
 done

@@ -80,8 +80,8 @@ check "and changes nothing" test "$(snapshot)" = "$before"
 : >"$work/firmware"
 msi /i "$package"
 outcome="$?/$(entry "$package")/$(entry "$older")/$(firmware)"
-check "1.0.0 replaces it, one Apps entry, firmware untouched: $outcome" \
-    test "$outcome" = "0/Light/1.0.0/Orvane//"
+check "$version replaces it, one Apps entry, firmware untouched: $outcome" \
+    test "$outcome" = "0/Light/$version/Orvane//"
 check "in its folder" test "$(value "$record" InstallFolder)" = "$target\\"
 check "whose task runs $target\\light.exe" runs_installed "$target"
 check "and the PATH holds the folder once" test "$(system_path)" = "$(expandable "$stock_path;$target")"

@@ -50,22 +50,23 @@ for row in "LIGHT_SIGN_PFX_BASE64=a2V5|0 $(umask) signed=true" \
 done
 
 version=$(sed -n 's/^project(light VERSION \([0-9.]*\).*/\1/p' "$source/CMakeLists.txt")
+released=$(sed -n 's/^## \[\([0-9][^]]*\)\] - .*/\1/p' "$source/CHANGELOG.md" | head -n 1)
 notes() { "$source/installer/release-notes" "$@" 2>&1; }
-check "v$version's notes are CHANGELOG.md's newest entry, in Keep a Changelog's form" \
-    grep -qx '### Added' <<<"$(notes "v$version")"
 keeps_a_changelog() {
     grep -qF '(https://keepachangelog.com/en/1.1.0/)' "$1" && grep -qx '## \[Unreleased\]' "$1" &&
-        grep -qx "\[$version\]: .*/releases/tag/v$version" "$1"
+        grep -qx "\[$released\]: .*/releases/tag/v$released" "$1"
 }
 check "CHANGELOG.md follows Keep a Changelog 1.1.0" keeps_a_changelog "$source/CHANGELOG.md"
+# The release of v$version, as it will be made: the changelog's Unreleased section becomes it.
 cp "$source/CMakeLists.txt" "$source/CHANGELOG.md" "$work"
+[ "$released" = "$version" ] ||
+    sed -i "s/^## \[Unreleased\]$/&\n\n## [$version] - 2026-12-08/" "$work/CHANGELOG.md"
+# Its notes are its entry alone, which ends where the entry of the version before it begins.
+released_notes=$(notes "v$version" "$work")
+check "v$version's notes are its changelog entry alone, in Keep a Changelog's form" \
+    test "$(grep -c '^## ' <<<"$released_notes")/$(grep -c '^### Added$' <<<"$released_notes")" = 0/1
 check "a tag other than v$version is refused" grep -q "the tag v0.0.1 is not v$version" \
     <<<"$(notes v0.0.1 "$work")"
-# The first release after another one: its notes stop where the earlier version's entry begins.
-sed -i 's/^\[unreleased\]:/## [0.9.0] - 2026-01-01\n\n### Added\n\n- An earlier version.\n\n&/' \
-    "$work/CHANGELOG.md"
-check "with two versions, the notes are the newest entry only" \
-    test "$(notes "v$version" "$work")" = "$(notes "v$version")"
 sed -i "s/^## \[$version\]/## [9.9.9]/" "$work/CHANGELOG.md"
 check "and so is a changelog whose newest entry is another version" \
     grep -q "the newest version in CHANGELOG.md is 9.9.9, not $version" <<<"$(notes "v$version" "$work")"

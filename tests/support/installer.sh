@@ -10,6 +10,8 @@ apps='Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvane.Light'
 # Where version 1.0.0 kept its entry, and where any other product may keep one.
 legacy='Software\Microsoft\Windows\CurrentVersion\Uninstall\Light'
 settings='SOFTWARE\Orvane\CalvexLighting'
+# The version this build makes, which its installers install.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 environment='System\CurrentControlSet\Control\Session Manager\Environment'
 
 # Every Windows program gets a minute; one that hangs fails its check instead of the whole run.
@@ -57,8 +59,11 @@ start_prefix() {
 firmware() { cat "$work/firmware" 2>/dev/null; }
 log() { echo "/LOG=$(windows_path "$work/$1")"; }
 # What a run said, as its log holds it after the line that names the run.
-logged() { grep -qE "^Light 1\.0\.0 $2, [0-9]{4}(-[0-9]{2}){2} [0-9]{2}(:[0-9]{2}){2}"$'\r$' "$work/$1" &&
-    test "$(grep -vE "^Light 1\.0\.0 $2, " "$work/$1")" = "$3"; }
+logged() {
+    local title="^Light ${version//./\\.} $2, "
+    grep -qE "$title[0-9]{4}(-[0-9]{2}){2} [0-9]{2}(:[0-9]{2}){2}"$'\r$' "$work/$1" &&
+        test "$(grep -vE "$title" "$work/$1")" = "$3"
+}
 
 # The task's definition kept beside light.exe: the shipped one, but for the installed light.exe
 # (the folder given), valid as the Task Scheduler's schema has it.
