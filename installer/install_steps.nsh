@@ -92,7 +92,7 @@ FunctionEnd
 !insertmacro EndRunningTask "un."
 
 ; Calls a function once for each file an installation holds besides its helper and its
-; uninstaller, the file's name in $R1.
+; uninstaller, the file's name in $R1; light-task.xml is one an earlier version kept there.
 !macro ForEachInstalledFile function
     !insertmacro CallWithFile ${function} "light.exe"
     !insertmacro CallWithFile ${function} "README.txt"
@@ -145,8 +145,8 @@ Function DeleteInstalledFile
     Delete "$INSTDIR\$R1"
 FunctionEnd
 
-; The task, from its definition written beside light.exe for this folder; the helper replaces
-; the task of an earlier installation and waits for a Task Scheduler that is still starting.
+; The task for this folder's light.exe; the helper replaces the task of an earlier installation
+; and waits for a Task Scheduler that is still starting.
 Function RegisterTask
     nsExec::ExecToStack '"${HELPER_EXE}" task-register "$INSTDIR"'
     Pop $R1
@@ -197,8 +197,9 @@ Function UndoInstallation
         !insertmacro CallWithFile PutBack "setup-helper.exe"
         !insertmacro CallWithFile PutBack "uninstall.exe"
         RMDir "$INSTDIR\${BACKUP}"
+        ; The earlier version's task, by its own helper, which is back in place.
         ${If} $TaskRegistered == 1
-            nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /create /tn "${TASK_NAME}" /xml "$INSTDIR\light-task.xml" /f'
+            nsExec::ExecToLog '"${HELPER_EXE}" task-register "$INSTDIR"'
             Pop $R1
         ${EndIf}
         ${If} $AppsEntryWritten == 1
@@ -212,7 +213,7 @@ Function UndoInstallation
         Return
     ${EndIf}
     ${If} $TaskRegistered == 1
-        nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /delete /tn "${TASK_NAME}" /f'
+        nsExec::ExecToLog '"${HELPER_EXE}" task-delete'
         Pop $R1
     ${EndIf}
     ${If} $AppsEntryWritten == 1

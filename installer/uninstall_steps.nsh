@@ -1,5 +1,7 @@
-; The uninstaller's steps. Every step is tried; if one fails, the installation stays in Apps with
-; its uninstaller, so that uninstalling can be run again, and the exit code is 4.
+; The uninstaller's steps. A step that fails before any file is deleted leaves the installation
+; as it was; a file that cannot be deleted is said and the others are tried. Either way the
+; installation stays in Apps with its uninstaller, so that uninstalling can be run again, and the
+; exit code is 4.
 
 Var UninstallFailed
 
@@ -10,28 +12,35 @@ Function un.RemoveInstallation
     nsExec::ExecToStack '"${HELPER_EXE}" task-delete'
     Pop $R1
     Call un.SayHelperOutput
-    ${IfThen} $R1 != 0 ${|} StrCpy $UninstallFailed 1 ${|}
+    ${If} $R1 != 0
+        Goto kept
+    ${EndIf}
+    ; The entry the installer added, unless the PATH cannot be changed safely: then it stays, and
+    ; so does the installation, its task registered again.
     ReadRegStr $R1 HKLM "${UNINSTALL_KEY}" "PathEntry"
     ${If} $R1 != ""
         nsExec::ExecToStack '"${HELPER_EXE}" path-remove "$R1"'
         Pop $R4
         Call un.SayHelperOutput
-        ${If} $R4 == 0
-        ${OrIf} $R4 == 1
-            DeleteRegValue HKLM "${UNINSTALL_KEY}" "PathEntry"
-        ${Else}
-            StrCpy $UninstallFailed 1
+        ${If} $R4 != 0
+        ${AndIf} $R4 != 1
+            nsExec::ExecToStack '"${HELPER_EXE}" task-register "$INSTDIR"'
+            Pop $R4
+            Call un.SayHelperOutput
+            Goto kept
         ${EndIf}
+        DeleteRegValue HKLM "${UNINSTALL_KEY}" "PathEntry"
     ${EndIf}
     !insertmacro ForEachInstalledFile un.DeleteInstalledFile
-    ${If} $UninstallFailed == 1
-        ${Say} "Light stays in Apps & features, so that uninstalling can be run again."
-        SetErrorLevel ${EXIT_FAILED}
+    ${If} $UninstallFailed == 0
+        DeleteRegKey HKLM "${UNINSTALL_KEY}"
+        ${Say} "Light ${VERSION} is uninstalled from $INSTDIR."
+        Call un.RemoveUninstaller
         Return
     ${EndIf}
-    DeleteRegKey HKLM "${UNINSTALL_KEY}"
-    ${Say} "Light ${VERSION} is uninstalled from $INSTDIR."
-    Call un.RemoveUninstaller
+  kept:
+    ${Say} "Light stays in Apps & features, so that uninstalling can be run again."
+    SetErrorLevel ${EXIT_FAILED}
 FunctionEnd
 
 Function un.DeleteInstalledFile

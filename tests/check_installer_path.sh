@@ -73,6 +73,14 @@ check "its definition runs C:\\Program Files\\Light\\light.exe" runs_installed '
 # The PATH the prompt was given, shown should light not be found on it.
 prompt=$(win cmd /c 'echo %PATH%& light 50' 2>&1)
 check "a new prompt finds light on the PATH: $prompt" test "$?/$(firmware)" = 0/50
+# A PATH that cannot be changed safely keeps its entry, and the uninstallation fails whole.
+installed=$(snapshot)
+win reg add "HKLM\\$environment" /v Path /t REG_DWORD /d 7 /f /reg:64 >/dev/null
+said=$(run_line "$(value "$apps" QuietUninstallString)")
+check "an uninstallation that cannot take its PATH entry off: exit code 4, and says why" \
+    grep -qzE "^4/.*PATH was left as it is: it is not a string value.*stays in Apps" <<<"$?/$said"
+set_system_path "$stock_path;C:\\Program Files\\Light"
+check "and leaves the installation as it was, its task registered" test "$(snapshot)" = "$installed"
 run_line "$(value "$apps" QuietUninstallString)"
 check "uninstalled, the PATH as it was" test "$?/$(system_path)" = "0/$(expandable "$stock_path")"
 set_system_path "$stock_path;c:\\program files\\light\\"

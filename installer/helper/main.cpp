@@ -2,11 +2,13 @@
 //
 //   setup-helper path-add <folder> [/RECORD]      exit 0 added, 1 already there, 2 left as it is;
 //                                                  /RECORD: remember the folder it added
-//   setup-helper path-remove <folder>|/RECORDED   exit 0 removed, 1 not there, 2 left as it is;
-//                                                  /RECORDED: the folder path-add remembered
-//   setup-helper task-register <folder>           writes <folder>\light-task.xml and registers
-//                                                  the task from it: exit 0, or 1
+//   setup-helper path-remove <folder>             exit 0 removed, 1 not there, 2 left as it is
+//   setup-helper path-remove /RECORDED            the folder path-add remembered, then forgets
+//                                                  it: exit 0 removed or none, 2 left as it is
+//   setup-helper task-register <folder>           registers the task for <folder>: exit 0, or 1
 //   setup-helper task-delete                      ends and deletes the task: exit 0, or 1
+//   setup-helper task-definition <folder> <file>  writes the definition task-register registers
+//                                                  to <file>: exit 0, or 1
 //   setup-helper check-folder <folder> <Program Files> [<installed folder>]
 //                                                  exit 0, or the problem (install_folder.h)
 //   setup-helper check-brightness <text>          exit 0 a brightness option, 1 not
@@ -55,10 +57,16 @@ int wmain(int argc, wchar_t** argv) {
     if (is(L"path-add", 3) && Same(argv[3], L"/RECORD")) {
         return AddToSystemPathRecorded(FolderPath(arguments[1]));
     }
-    if (is(L"path-remove", 2) && Same(argv[2], L"/RECORDED")) return RemoveRecordedFromSystemPath();
+    if (is(L"path-remove", 2) && Same(argv[2], L"/RECORDED")) {
+        // For Windows Installer, which takes any exit code but 0 for a failure.
+        return RemoveRecordedFromSystemPath() == PathLeftAsItIs ? PathLeftAsItIs : PathChanged;
+    }
     if (is(L"path-remove", 2)) return RemoveFromSystemPath(FolderPath(arguments[1]));
     if (is(L"task-register", 2)) return static_cast<int>(RegisterTask(FolderPath(arguments[1])));
     if (is(L"task-delete", 1)) return static_cast<int>(DeleteTask());
+    if (is(L"task-definition", 3)) {
+        return static_cast<int>(WriteTaskDefinition(FolderPath(arguments[1]), arguments[2]));
+    }
     if (is(L"check-folder", 3) || is(L"check-folder", 4)) {
         return static_cast<int>(InstallFolderProblem(
             FolderPath(arguments[1]), FolderPath(arguments[2]),

@@ -16,6 +16,7 @@ constexpr wchar_t kEnvironmentKey[] =
     L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
 constexpr wchar_t kPathName[] = L"Path";
 // Where a folder added for Windows Installer is recorded, in the 64-bit view of HKLM.
+constexpr wchar_t kVendorKey[] = L"SOFTWARE\\Orvane";
 constexpr wchar_t kRecordKey[] = L"SOFTWARE\\Orvane\\Light";
 constexpr wchar_t kRecordName[] = L"PathEntry";
 // The most a process's environment variable can hold.
@@ -105,6 +106,23 @@ PathOutcome Change(std::wstring_view folder, bool add) {
     return outcome;
 }
 
+// Deletes a key of HKLM's 64-bit view that holds neither values nor keys.
+void DeleteIfEmpty(const wchar_t* path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) !=
+        ERROR_SUCCESS) {
+        return;
+    }
+    DWORD keys = 0;
+    DWORD values = 0;
+    const LSTATUS status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &keys, nullptr, nullptr,
+                                            &values, nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    if (status == ERROR_SUCCESS && keys == 0 && values == 0) {
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, path, KEY_WOW64_64KEY, 0);
+    }
+}
+
 }  // namespace
 
 PathOutcome AddToSystemPath(std::wstring_view folder) {
@@ -158,5 +176,8 @@ PathOutcome RemoveRecordedFromSystemPath() {
         if (outcome != PathLeftAsItIs) RegDeleteValueW(key, kRecordName);
     }
     RegCloseKey(key);
+    // The record may have made both keys: an undone installation leaves neither behind.
+    DeleteIfEmpty(kRecordKey);
+    DeleteIfEmpty(kVendorKey);
     return outcome;
 }

@@ -16,6 +16,7 @@ PathOutcome RemoveFromSystemPath(std::wstring_view folder);
 
 // For an installer that cannot act on an exit code (Windows Installer, whose rollback and
 // uninstall must take off only what its install added): a folder this adds is recorded, and
-// RemoveRecordedFromSystemPath takes off the recorded folder only, then forgets it.
+// RemoveRecordedFromSystemPath takes off the recorded folder only, then forgets it, and deletes
+// the record's keys once they hold nothing else.
 PathOutcome AddToSystemPathRecorded(std::wstring_view folder);
 PathOutcome RemoveRecordedFromSystemPath();

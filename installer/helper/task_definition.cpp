@@ -2,54 +2,24 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <iterator>
 #include <optional>
 #include <utility>
 
-#include "installer/helper/bounded_run.h"
+#include "firmware/com_values.h"
+#include "installer/helper/com_ptr.h"
 #include "installer/helper/report.h"
 #include "installer/helper/task_resource.h"
+#include "installer/helper/task_scheduler.h"
 
 namespace {
 
 constexpr wchar_t kTaskName[] = L"Light brightness";
 constexpr std::wstring_view kShippedProgram = L"C:\\Program Files\\Light\\light.exe";
-constexpr DWORD kSchtasksLimitMs = 60000;
+// The definition's principal, SYSTEM, by a name no Windows language translates.
+constexpr wchar_t kSystem[] = L"S-1-5-18";
 constexpr wchar_t kByteOrderMark = 0xFEFF;
-
-std::wstring SystemFolder() {
-    wchar_t folder[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? std::wstring(folder, length)
-                                           : L"C:\\Windows\\System32";
-}
-
-// The Task Scheduler keeps each task's definition in a file of its own: a task is registered
-// while its file is there.
-bool TaskIsRegistered() {
-    const std::wstring file = SystemFolder() + L"\\Tasks\\" + kTaskName;
-    return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// Whether the Task Scheduler service is still starting, as during a deployment right after boot:
-// a registration that failed then may succeed a moment later; one that failed while it runs
-// will not.
-bool SchedulerStarting() {
-    const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-    if (manager == nullptr) return true;
-    const SC_HANDLE service = OpenServiceW(manager, L"Schedule", SERVICE_QUERY_STATUS);
-    SERVICE_STATUS status{};
-    const bool running = service != nullptr && QueryServiceStatus(service, &status) &&
-                         status.dwCurrentState == SERVICE_RUNNING;
-    if (service != nullptr) CloseServiceHandle(service);
-    CloseServiceHandle(manager);
-    return !running;
-}
-
-DWORD Schtasks(const std::wstring& arguments) {
-    const std::wstring program = SystemFolder() + L"\\schtasks.exe";
-    return RunWithTimeLimit(program, L"\"" + program + L"\" " + arguments, kSchtasksLimitMs);
-}
 
 // The shipped definition, as UTF-16 text without its byte order mark.
 std::optional<std::wstring> ShippedDefinition() {
@@ -65,18 +35,6 @@ std::optional<std::wstring> ShippedDefinition() {
     std::memcpy(text.data(), bytes, size);
     if (text.front() == kByteOrderMark) text.erase(0, 1);
     return text;
-}
-
-bool WriteUtf16File(const std::wstring& file, const std::wstring& text) {
-    const HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    const std::wstring content = kByteOrderMark + text;
-    const DWORD size = static_cast<DWORD>(content.size() * sizeof(wchar_t));
-    DWORD written = 0;
-    const bool wrote =
-        WriteFile(handle, content.data(), size, &written, nullptr) && written == size;
-    return CloseHandle(handle) && wrote;
 }
 
 // `text` as XML character data or attribute text: a folder may be called "R&D" or "Ørvane's".
@@ -97,45 +55,90 @@ std::wstring XmlText(std::wstring_view text) {
     return escaped;
 }
 
-// The definition `shipped` with `folder`'s light.exe in place of the default one.
-std::wstring TaskDefinitionFor(std::wstring_view shipped, std::wstring_view folder) {
+// The shipped definition with `folder`'s light.exe in place of the default one, or nothing
+// (having said why) when this program lacks the definition it should carry.
+std::optional<std::wstring> TaskDefinitionFor(std::wstring_view folder) {
+    std::optional<std::wstring> definition = ShippedDefinition();
+    if (!definition) {
+        Report(L"setup-helper.exe lacks the task definition it carries.");
+        return std::nullopt;
+    }
     const std::wstring program = XmlText(std::wstring(folder) + L"\\light.exe");
-    std::wstring definition(shipped);
-    for (size_t at = definition.find(kShippedProgram); at != std::wstring::npos;
-         at = definition.find(kShippedProgram, at + program.size())) {
-        definition.replace(at, kShippedProgram.size(), program);
+    for (size_t at = definition->find(kShippedProgram); at != std::wstring::npos;
+         at = definition->find(kShippedProgram, at + program.size())) {
+        definition->replace(at, kShippedProgram.size(), program);
     }
     return definition;
+}
+
+// 0 for a step that succeeded; otherwise says what failed, and 1.
+DWORD Outcome(const wchar_t* what, HRESULT status) {
+    if (SUCCEEDED(status)) return 0;
+    wchar_t code[16];
+    std::swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(status));
+    Report(std::wstring(L"Could not ") + what + L" the scheduled task '" + kTaskName +
+           L"' (error " + code + L").");
+    return 1;
 }
 
 }  // namespace
 
 DWORD RegisterTask(std::wstring_view folder) {
-    const std::optional<std::wstring> shipped = ShippedDefinition();
-    const std::wstring file = std::wstring(folder) + L"\\light-task.xml";
-    if (!shipped || !WriteUtf16File(file, TaskDefinitionFor(*shipped, folder))) {
-        Report(L"Could not write " + file + L".");
-        return 1;
+    const std::optional<std::wstring> definition = TaskDefinitionFor(folder);
+    if (!definition) return 1;
+    const Bstr name(kTaskName);
+    const Bstr text(definition->c_str());
+    Variant system;
+    V_VT(system.get()) = VT_BSTR;
+    V_BSTR(system.get()) = SysAllocString(kSystem);
+    if (!name || !text || V_BSTR(system.get()) == nullptr) {
+        return Outcome(L"register", E_OUTOFMEMORY);
     }
-    DWORD status = 0;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (attempt > 0) Sleep(1000);
-        status =
-            Schtasks(std::wstring(L"/create /tn \"") + kTaskName + L"\" /xml \"" + file + L"\" /f");
-        if (status == 0) return 0;
-        if (!SchedulerStarting()) break;
-    }
-    Report(std::wstring(L"Could not register the scheduled task '") + kTaskName + L"' (schtasks: " +
-           std::to_wstring(status) + L").");
-    return 1;
+    const auto registerIn = [&](ITaskFolder& root) {
+        const Variant none;
+        ComPtr<IRegisteredTask> task;
+        return root.RegisterTask(name.get(),                  // path
+                                 text.get(),                  // definition
+                                 TASK_CREATE_OR_UPDATE,       // flags
+                                 *system,                     // user
+                                 *none,                       // password: none for SYSTEM
+                                 TASK_LOGON_SERVICE_ACCOUNT,  // logon type
+                                 *none,                       // access: the folder's
+                                 task.put());
+    };
+    return Outcome(L"register", InRootTaskFolder(registerIn));
 }
 
 DWORD DeleteTask() {
-    if (!TaskIsRegistered()) return 0;
-    Schtasks(std::wstring(L"/end /tn \"") + kTaskName + L"\"");
-    const DWORD status = Schtasks(std::wstring(L"/delete /tn \"") + kTaskName + L"\" /f");
-    if (status == 0 || !TaskIsRegistered()) return 0;
-    Report(std::wstring(L"Could not delete the scheduled task '") + kTaskName + L"' (schtasks: " +
-           std::to_wstring(status) + L").");
-    return 1;
+    const Bstr name(kTaskName);
+    if (!name) return Outcome(L"delete", E_OUTOFMEMORY);
+    const auto deleteIn = [&](ITaskFolder& root) {
+        ComPtr<IRegisteredTask> task;
+        const HRESULT found = root.GetTask(name.get(), task.put());
+        // Never registered, or deleted by an earlier, interrupted uninstallation.
+        if (found == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) return S_OK;
+        if (FAILED(found)) return found;
+        // A run that cannot be ended is ended by the task's own one-minute limit.
+        static_cast<void>(task->Stop(0));
+        return root.DeleteTask(name.get(), 0);
+    };
+    return Outcome(L"delete", InRootTaskFolder(deleteIn));
+}
+
+DWORD WriteTaskDefinition(std::wstring_view folder, const std::wstring& file) {
+    const std::optional<std::wstring> definition = TaskDefinitionFor(folder);
+    if (!definition) return 1;
+    const HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    const std::wstring content = kByteOrderMark + *definition;
+    const DWORD size = static_cast<DWORD>(content.size() * sizeof(wchar_t));
+    DWORD written = 0;
+    const bool wrote = handle != INVALID_HANDLE_VALUE &&
+                       WriteFile(handle, content.data(), size, &written, nullptr) &&
+                       written == size;
+    if (handle == INVALID_HANDLE_VALUE || !CloseHandle(handle) || !wrote) {
+        Report(L"Could not write " + file + L".");
+        return 1;
+    }
+    return 0;
 }

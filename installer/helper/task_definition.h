@@ -7,14 +7,18 @@
 
 // The scheduled task "Light brightness", as both installers register it: the shipped definition,
 // light-task.xml, which this program carries as a resource, with the installed light.exe in
-// place of the one in C:\Program Files\Light. The definition is kept beside light.exe, UTF-16 as
-// the Task Scheduler writes its own.
+// place of the one in C:\Program Files\Light. It is handed to the Task Scheduler from memory, so
+// that registering it leaves no file behind for an undo to miss.
 
-// Writes `folder`\light-task.xml and registers the task from it, replacing one of an earlier
-// installation; while the Task Scheduler is still starting, it tries three times, a second
-// apart. Returns 0, or 1 having said why.
+// Registers the task for the light.exe in `folder`, replacing one of an earlier installation.
+// Returns 0, or 1 having said why.
 DWORD RegisterTask(std::wstring_view folder);
 
 // Ends a run of the task and deletes it. Returns 0 when it is gone or was never there, or 1
 // having said why.
 DWORD DeleteTask();
+
+// Writes the definition RegisterTask registers for `folder` to `file`, UTF-16 as the Task
+// Scheduler writes its own: for administrators, and for checks of what Windows would keep.
+// Returns 0, or 1 having said why.
+DWORD WriteTaskDefinition(std::wstring_view folder, const std::wstring& file);

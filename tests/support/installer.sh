@@ -30,8 +30,15 @@ windows_path() {
 run_line() { win "$build/bin/run_command_line.exe" "$1"; }
 install() { run_line "$(windows_path "$1") /S${2:+ $2}"; }
 
-# Values of a key under HKLM, one line each: text as UTF-8, a number as 0x...
-value() { win "$build/bin/registry_value.exe" "$@" | tr -d '\r'; }
+# Values of a key under HKLM, one line each: text as UTF-8, a number as 0x..., an empty line for
+# one that is missing; a line saying so when they cannot be read, which no expected value matches.
+value() {
+    win "$build/bin/registry_value.exe" "$@" >"$work/value" || {
+        echo "(registry_value $* failed)"
+        return 1
+    }
+    tr -d '\r' <"$work/value"
+}
 stored() { value "$settings" Brightness; }
 # The system PATH exactly as stored: its type and every byte, the terminating NUL included.
 system_path() { value --raw "$environment" Path; }
@@ -65,14 +72,16 @@ logged() {
         test "$(grep -vE "$title" "$work/$1")" = "$3"
 }
 
-# The task's definition kept beside light.exe: the shipped one, but for the installed light.exe
-# (the folder given), valid as the Task Scheduler's schema has it.
+# A task registered, and the definition the installed helper registers for the folder given: the
+# shipped one, but for the installed light.exe, valid as the Task Scheduler's schema has it. Wine
+# keeps neither the action nor the triggers of a definition it registers.
 text_of() { iconv -f UTF-16 -t UTF-8 "$1" | sed 's/ xmlns="[^"]*"//; s/"UTF-16"/"UTF-8"/'; }
 runs_installed() {
-    local xml tests
-    xml=$(folder_of "$1")/light-task.xml
+    local xml=$work/definition.xml tests
     tests=$(dirname "${BASH_SOURCE[0]}")/..
-    xmllint --noout --schema "$tests/task_definition.xsd" "$xml" &&
+    [ -f "$task_file" ] && rm -f "$xml" && win "$(folder_of "$1")/setup-helper.exe" \
+        task-definition "$1" "$(windows_path "$xml")" &&
+        xmllint --noout --schema "$tests/task_definition.xsd" "$xml" &&
         diff <(text_of "$tests/../installer/light-task.xml" | grep -v '<Command>') \
             <(text_of "$xml" | grep -v '<Command>') &&
         test "$(text_of "$xml" | xmllint --xpath 'string(//Exec/Command)' -)" = "\"$1\\light.exe\""
@@ -80,7 +89,10 @@ runs_installed() {
 
 # Anything an installation may leave: a folder of Program Files' own, the task, the Apps entry.
 stock_folders='Common Files|Internet Explorer|Windows Media Player|Windows NT'
-our_folders() { find "$drive/Program Files" -mindepth 1 -maxdepth 1 | grep -vE "/($stock_folders)$"; }
+our_folders() {
+    { find "$drive/Program Files" -mindepth 1 -maxdepth 1 || echo "(Program Files cannot be listed)"; } |
+        grep -vE "/($stock_folders)$"
+}
 nothing_installed() {
     [ -z "$(our_folders)" ] && [ ! -e "$task_file" ] && [ -z "$(value "$apps" DisplayName)" ]
 }
