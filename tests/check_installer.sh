@@ -133,14 +133,7 @@ check "/DOWNGRADE installs it, with a hung /BRIGHTNESS ended and remembered: $ou
     test "$outcome" = 0/0x1e/0.9.0
 check "and says so" grep -qF 'light.exe did not finish in time' <<<"$said"
 check "within the limit" test $((SECONDS - started)) -lt 15
-# Only this prefix's: the other tests run light.exe in theirs at the same time.
-running_here() {
-    local pids
-    pids=$(pgrep --runstates RSD -f 'light\.exe')
-    [ $? -le 1 ] || echo "(processes cannot be listed)"
-    for pid in $pids; do grep -qzx "WINEPREFIX=$LIGHT_WINE_PREFIX" "/proc/$pid/environ" && echo "$pid"; done
-}
-check "and no light.exe left running" test "$(running_here)" = ""
+check "and no light.exe left running" test "$(running_here 'light\.exe')" = ""
 
 check "the other product's entry is still there, as it was" foreign_intact
 

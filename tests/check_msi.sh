@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The Windows Installer package as administrators deploy it, under Wine's msiexec /qn in a
-# prefix of its own: refusals that change nothing, an installation into a folder of its own with
-# BRIGHTNESS, the same version again changing nothing, an upgrade into that folder, a downgrade
-# refused, one installation per machine with the EXE installer, an uninstallation that leaves
-# only the remembered brightness, and a failed step rolled back.
+# prefix of its own: each failed step undone as Windows would undo it, refusals that change
+# nothing, an installation into a folder of its own with BRIGHTNESS, the same version again
+# changing nothing, an upgrade into that folder, a downgrade refused, a repair, an uninstallation
+# that cannot take its PATH entry off and stays, a feature's removal, one installation per
+# machine with the EXE installer, a failed installation and another that succeeds, and an
+# uninstallation that leaves only the remembered brightness.
 # Usage: check_msi.sh <build folder> <package> <older package, 0.9.0> <EXE installer>
 # shellcheck disable=SC2317,SC2154,SC2034  # `check` calls; support/installer.sh sets, reads names
 set -uo pipefail
@@ -19,10 +21,11 @@ msi() {  # msiexec's action, a package, then its properties; quiet, logged to $w
     win msiexec "$1" "$(windows_path "$2")" /qn /l*v "$(windows_path "$work/msi.log")" "${@:3}"
 }
 code_of() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p'; }
-entry() {  # a version's Apps entry: name/version/publisher, or nothing
+entry() {  # a version's Apps entry: name/version/publisher/folder, or nothing
     local values
-    values=$(value "${apps%\\*}\\$(code_of "$1")" DisplayName DisplayVersion Publisher | paste -sd/)
-    [ "$values" = // ] || echo "$values"
+    values=$(value "${apps%\\*}\\$(code_of "$1")" DisplayName DisplayVersion Publisher \
+        InstallLocation | paste -sd/)
+    [ "$values" = /// ] || echo "$values"
 }
 record='SOFTWARE\Orvane\Light'
 msi_clean() {
@@ -41,12 +44,15 @@ left() {
     entry "$older"
 }
 nothing_of_it() { test -z "$(left)"; }
+said=$(python3 "$here/check_msi_rollback.py" "$package" "$build/wine-run" \
+    "$(windows_path "$build/bin/registry_value.exe")" "$drive")
+check "each step that fails is undone whole, as Windows Installer rolls back: $said" test $? = 0
 
 # Refused before anything changes, as the EXE installer refuses the same; a folder refused is said
 # in the log (Wine's msiexec does not log a launch condition's message, which Windows does).
 # The helper's rules have their own tables; these take each way through the package to them, and
 # a leading zero, which Windows Installer would read as a number.
-for refusal in BRIGHTNESS=abc BRIGHTNESS=007 \
+for refusal in BRIGHTNESS=abc BRIGHTNESS=007 DISABLEROLLBACK=1 \
     'INSTALLDIR=C:\Users\Public\Light|is not a folder directly inside C:\Program Files.' \
     'INSTALLDIR=C:\Program Files\Light.|is not a folder the installer takes'; do
     msi /i "$package" "${refusal%|*}"
@@ -62,7 +68,7 @@ folder=$(folder_of "$target")
 msi /i "$older" BRIGHTNESS=40 "INSTALLDIR=$target"
 outcome="$?/$(stored)/$(firmware)/$(entry "$older")"
 check "installs 0.9.0 with BRIGHTNESS=40 into a folder of its own: $outcome" \
-    test "$outcome" = "0/0x28/40/Light/0.9.0/Orvane"
+    test "$outcome" = "0/0x28/40/Light/0.9.0/Orvane/$target\\"
 check "its four files" test "$(cd "$folder" && printf '%s ' *)" = \
     "LICENSE.txt README.txt light.exe setup-helper.exe "
 check "its task runs $target\\light.exe" runs_installed "$target"
@@ -81,7 +87,7 @@ check "and changes nothing" test "$(snapshot)" = "$before"
 msi /i "$package"
 outcome="$?/$(entry "$package")/$(entry "$older")/$(firmware)"
 check "$version replaces it, one Apps entry, firmware untouched: $outcome" \
-    test "$outcome" = "0/Light/$version/Orvane//"
+    test "$outcome" = "0/Light/$version/Orvane/$target\\//"
 check "in its folder" test "$(value "$record" InstallFolder)" = "$target\\"
 check "whose task runs $target\\light.exe" runs_installed "$target"
 check "and the PATH holds the folder once" test "$(system_path)" = "$(expandable "$stock_path;$target")"
@@ -90,9 +96,22 @@ msi /i "$older"
 check "0.9.0 over it is refused" test $? != 0
 check "and changes nothing" test "$(snapshot)" = "$before"
 
+# A repair puts back the task and the PATH entry the installation had added.
+installed=$(snapshot)
+win schtasks /delete /tn "Light brightness" /f >/dev/null && set_system_path "$stock_path"
+msi /i "$package" REINSTALL=ALL REINSTALLMODE=vomus
+check "a repair puts back a deleted task and PATH entry" test "$?/$(snapshot)" = "0/$installed"
+# An uninstallation that cannot take the PATH entry off safely fails, and keeps the installation:
+# its files and task (Wine, unlike Windows, drops the Apps entry all the same).
+win reg add "HKLM\\$environment" /v Path /t REG_DWORD /d 7 /f /reg:64 >/dev/null
 msi /x "$package"
-check "uninstalled: exit code 0" test $? = 0
-check "nothing left but the remembered brightness: $(left)" test "$(left)/$(stored)" = /0x28
+outcome="$?/$(cd "$folder" && printf '%s ' *)/$(ls "$tasks")"
+set_system_path "$stock_path;$target"
+check "an uninstallation whose PATH entry cannot come off fails, and keeps the installation: \
+$outcome" test "$outcome" = "91/LICENSE.txt README.txt light.exe setup-helper.exe /Light brightness"
+msi /i "$package" REMOVE=Light
+check "removing the feature leaves nothing: $(left)" test "$?/$(left)/$(stored)" = 0//0x28
+msi /x "$package" >/dev/null
 
 # One installation per machine, the other way round; in another folder than the package's, which
 # its folder rule would refuse all the same.
@@ -104,11 +123,17 @@ check "and installs nothing" test -z "$(entry "$package")"
 run_line "$(value "$apps" QuietUninstallString)" >/dev/null
 check "the EXE installation uninstalls: $(left)" nothing_of_it
 
-# A step that fails is rolled back: here the task's registration, after the files and before the
-# PATH entry. What Wine cannot show is the order in which Windows would run the rollback.
+# A step that fails undoes the installation, and the next try succeeds: here the task's
+# registration, after the files and before the PATH entry.
 mkdir "$task_file"
 msi /i "$package" BRIGHTNESS=60
 check "a task that cannot be registered fails the installation" test $? != 0
 rmdir "$task_file" >/dev/null
 check "which leaves nothing, the firmware untouched: $(left)" test "$(left)/$(firmware)" = /
-finish "MSI: refuses, installs, upgrades, refuses to downgrade, uninstalls and rolls back as it should"
+msi /i "$package" BRIGHTNESS=60
+check "and installing again succeeds" test "$?/$(stored)/$(firmware)" = 0/0x3c/60
+
+msi /x "$package"
+check "uninstalled: exit code 0" test $? = 0
+check "nothing left but the remembered brightness: $(left)" test "$(left)/$(stored)" = /0x3c
+finish "MSI: undoes failed steps, refuses, installs, upgrades, repairs, uninstalls and removes as it should"

@@ -1,10 +1,12 @@
 #!/usr/bin/python3
 """The Windows Installer package's tables, as msiinfo exports them, against what Windows
 Installer needs of them and wixl 0.101 gets wrong unless mended: custom action types and their
-bits, where each action runs, SecureCustomProperties, the programs' versions, and the rows that
-remove what the helper writes. Wine does not show most of these: its msiexec runs rollback
-actions in its own order and ignores the no-impersonation bit.
+bits, where each action runs and on which state of the component, SecureCustomProperties, the
+programs' versions, languages and short names (ICE03, ICE60), and the row that removes what the
+helper records. Wine does not show most of these: its msiexec runs rollback actions in its own
+order, ignores the no-impersonation bit and runs commit actions whatever the rollback policy.
 Usage: check_msi_tables.py <package> <light.exe> <setup-helper.exe>"""
+import re
 import struct
 import subprocess
 import sys
@@ -26,7 +28,8 @@ def check(what, found, expected):
         failures.append(f"{what}: {found}, not {expected}")
 
 
-# 18: a program the package installs. Immediate actions run as the user: no 0x800 there.
+# 18: a program the package installs; 51 sets a property. Immediate actions run as the user: no
+# 0x800 there. No commit action (0x200): where rollback is disabled, those do not run.
 BITS = {0x40: "ignore", 0x100: "rollback", 0x200: "commit", 0x400: "deferred", 0x800: "as SYSTEM"}
 DEFERRED, UNDO = {"deferred", "as SYSTEM"}, {"deferred", "as SYSTEM", "rollback", "ignore"}
 WINDOWS = {"installing": ("InstallFiles", "InstallFinalize"),  # after the files are there
@@ -34,25 +37,27 @@ WINDOWS = {"installing": ("InstallFiles", "InstallFinalize"),  # after the files
            "uninstalling": ("RemoveExistingProducts", "RemoveRegistryValues"),
            "checking": ("AppSearch", "LaunchConditions"), "choosing": ("AppSearch", "CostFinalize"),
            "resolved": ("CostFinalize", "InstallValidate")}
+# Each step runs on the component's state, $Program (3 installed here, 2 removed) and ?Program
+# (installed already), not on Installed or REMOVE, which neither a feature's removal nor an
+# advertised installation sets as an installation or an uninstallation does.
+NEW, INSTALLING, REMOVING = "$Program=3 AND ?Program<>3", "$Program=3", "$Program=2"
 ACTIONS = {  # name: type without the bits, bits, command, where it runs, condition
-    "CheckBrightness": (1, set(), None, "checking", "NOT Installed"),
+    "CheckBrightness": (1, set(), None, "checking", ""),
     "UseInstalledFolder": (51, set(), None, "choosing", "LIGHTINSTALLED AND NOT INSTALLDIR"),
-    "CheckInstallFolder": (1, set(), None, "resolved", "NOT Installed"),
-    "RegisterTaskRollback": (18, UNDO, "task-delete", "installing", "NOT Installed"),
-    "RegisterTask": (18, DEFERRED, 'task-register "[INSTALLDIR]."', "installing",
-                     "NOT Installed OR REINSTALL"),
-    "AddToPathRollback": (18, UNDO, "path-remove /RECORDED", "installing", "NOT Installed"),
+    "CheckInstallFolder": (1, set(), None, "resolved", INSTALLING),
+    "SetInstallLocation": (51, set(), None, "resolved", ""),
+    "RegisterTaskRollback": (18, UNDO, "task-delete", "installing", NEW),
+    "RegisterTask": (18, DEFERRED, 'task-register "[INSTALLDIR]."', "installing", INSTALLING),
+    "AddToPathRollback": (18, UNDO, "path-remove /RECORDED", "installing", NEW),
     "AddToPath": (18, DEFERRED | {"ignore"}, 'path-add "[INSTALLDIR]." /RECORD', "installing",
-                  "NOT Installed"),
-    "SetBrightness": (18, DEFERRED | {"commit", "ignore"},
-                      'run 60000 "[INSTALLDIR]light.exe" [BRIGHTNESS]', "installing",
-                      "BRIGHTNESS AND NOT Installed"),
-    "DeleteTaskRollback": (18, UNDO, 'task-register "[INSTALLDIR]."', "uninstalling", 'REMOVE~="ALL"'),
-    "DeleteTask": (18, DEFERRED, "task-delete", "uninstalling", 'REMOVE~="ALL"'),
+                  "$Program=3 AND (?Program<>3 OR LIGHTPATHENTRY)"),
+    "SetBrightness": (18, DEFERRED | {"ignore"}, 'run 60000 "[INSTALLDIR]light.exe" [BRIGHTNESS]',
+                      "installing", "$Program=3 AND LightBrightnessValid AND (NOT Installed OR REINSTALL)"),
+    "DeleteTaskRollback": (18, UNDO, 'task-register "[INSTALLDIR]."', "uninstalling", REMOVING),
+    "DeleteTask": (18, DEFERRED, "task-delete", "uninstalling", REMOVING),
     "RemoveFromPathRollback": (18, UNDO, 'path-add "[INSTALLDIR]." /RECORD', "uninstalling",
-                               'REMOVE~="ALL" AND LIGHTPATHENTRY'),
-    "RemoveFromPath": (18, DEFERRED | {"ignore"}, "path-remove /RECORDED", "uninstalling",
-                       'REMOVE~="ALL"'),
+                               REMOVING + " AND LIGHTPATHENTRY"),
+    "RemoveFromPath": (18, DEFERRED, "path-remove /RECORDED", "uninstalling", REMOVING),
 }
 found = {row[0]: (int(row[1]), row[3]) for row in table("CustomAction")}
 check("custom actions", sorted(found), sorted(ACTIONS))
@@ -69,31 +74,43 @@ for name, (base, bits, command, where, condition) in ACTIONS.items():
     # Right before the action it undoes: in the rollback script exactly when that action ran.
     if name.endswith("Rollback"):
         check(f"{name}: right before {name[:-8]}", order[order.index(name) + 1], name[:-8])
-# The earlier version is removed inside this installation's transaction, before anything else.
-check("RemoveExistingProducts right after InstallInitialize",
-      order[order.index("InstallInitialize") + 1], "RemoveExistingProducts")
+# The earlier version is removed inside this installation's transaction, before anything else;
+# the brightness is set once all else is done, and the Apps entry names the folder.
+check("RemoveExistingProducts right after InstallInitialize, SetBrightness right before InstallFinalize",
+      [order[order.index("InstallInitialize") + 1], order[order.index("InstallFinalize") - 1]],
+      ["RemoveExistingProducts", "SetBrightness"])
+check("the Apps entry's install location", [row[1:4] for row in table("CustomAction")
+                                            if row[0] == "SetInstallLocation"], [["51", "ARPINSTALLLOCATION", "[INSTALLDIR]"]])
 
 properties = dict(row[:2] for row in table("Property"))
 check("SecureCustomProperties", set(properties.get("SecureCustomProperties", "").split(";")),
       {"BRIGHTNESS", "INSTALLDIR", "NEWERFOUND", "OLDERFOUND"})
+check("refused where rollback is disabled", [row[0] for row in table("LaunchCondition") if "Rollback" in row[0]],
+      ['Installed OR NOT (RollbackDisabled OR DISABLEROLLBACK OR LIGHTROLLBACKPOLICY = "#1")'])
 check("per machine, for x64", [properties.get("ALLUSERS"),
                                b"Template: x64;1033" in run("msiinfo", "suminfo", package)], ["1", True])
 
 
-# Versioned programs carry their own version and no hash, as Windows Installer compares them.
-def file_version(program):
+# Versioned programs carry their own version and language and no hash, as Windows Installer
+# compares them: the fixed file information, and the language of the version information.
+def version_and_language(program):
     resource = run("wrestool", "-x", "--raw", "-t16", program)
     most, least = struct.unpack_from("<II", resource, resource.index(struct.pack("<I", 0xFEEF04BD)) + 8)
-    return f"{most >> 16}.{most & 0xFFFF}.{least >> 16}.{least & 0xFFFF}"
+    language = resource.index("Translation\0".encode("utf-16-le")) + 24
+    return [f"{most >> 16}.{most & 0xFFFF}.{least >> 16}.{least & 0xFFFF}",
+            str(struct.unpack_from("<H", resource, language + -language % 4)[0])]
 
 
-versions = {row[0]: row[4] for row in table("File")}
-check("File.Version", {key: versions.get(key) for key in programs},
-      {key: file_version(program) for key, program in programs.items()})
-check("hashed files", {row[0] for row in table("MsiFileHash")}, set(versions) - set(programs))
-check("removed on uninstallation", [[row[1:] for row in table("RemoveFile")],
-                                    [row[2:4] for row in table("Registry") if row[3] == "-"]],
-      [[["Program", "light-task.xml", "INSTALLDIR", "2"]], [["SOFTWARE\\Orvane\\Light", "-"]]])
+files = {row[0]: row for row in table("File")}
+check("File.Version and File.Language", {key: files[key][4:6] for key in programs},
+      {key: version_and_language(program) for key, program in programs.items()})
+check("hashed files", {row[0] for row in table("MsiFileHash")}, set(files) - set(programs))
+# A long file name comes with a short one, SHORT~1.EXT|long name.ext (ICE03).
+SHORT = r"[\w$%'`@~!(){}^#&-]{1,8}(\.[\w$%'`@~!(){}^#&-]{1,3})?"
+check("file names that are not 8.3 have a short name", [row[2] for row in files.values()
+      if not re.fullmatch(SHORT, row[2]) and not re.fullmatch(SHORT + r"\|[^|]+", row[2])], [])
+check("removed on uninstallation", [table("RemoveFile"), [row[2:4] for row in table("Registry") if row[3] == "-"]],
+      [[], [["SOFTWARE\\Orvane\\Light", "-"]]])
 
 print("\n".join(failures) or "the package's tables: as Windows Installer needs them")
 sys.exit(1 if failures else 0)

@@ -1,20 +1,37 @@
 #include "installer/helper/task_scheduler.h"
 
+#include <vector>
+
 #include "firmware/com_values.h"
 #include "installer/helper/com_ptr.h"
 
 namespace {
 
+// How long a Task Scheduler that is starting is waited for.
+constexpr int kMostSecondsToStart = 60;
+
+// Whether the Task Scheduler is starting, or stopped but set to start by itself, as during a
+// deployment right after boot: it will answer shortly.
 bool SchedulerStarting() {
     const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-    if (manager == nullptr) return true;
-    const SC_HANDLE service = OpenServiceW(manager, L"Schedule", SERVICE_QUERY_STATUS);
+    if (manager == nullptr) return false;
+    const SC_HANDLE service =
+        OpenServiceW(manager, L"Schedule", SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG);
     SERVICE_STATUS status{};
-    const bool running = service != nullptr && QueryServiceStatus(service, &status) &&
-                         status.dwCurrentState == SERVICE_RUNNING;
+    bool starting = false;
+    if (service != nullptr && QueryServiceStatus(service, &status)) {
+        DWORD size = 0;
+        QueryServiceConfigW(service, nullptr, 0, &size);
+        std::vector<BYTE> config(size);
+        auto* settings = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(config.data());
+        starting = status.dwCurrentState == SERVICE_START_PENDING ||
+                   (status.dwCurrentState == SERVICE_STOPPED && size >= sizeof(*settings) &&
+                    QueryServiceConfigW(service, settings, size, &size) &&
+                    settings->dwStartType == SERVICE_AUTO_START);
+    }
     if (service != nullptr) CloseServiceHandle(service);
     CloseServiceHandle(manager);
-    return !running;
+    return starting;
 }
 
 HRESULT OnceInRootFolder(const std::function<HRESULT(ITaskFolder&)>& step) {
@@ -52,11 +69,11 @@ HRESULT InRootTaskFolder(const std::function<HRESULT(ITaskFolder&)>& step) {
                          nullptr,                        // authentication list
                          EOAC_NONE,                      // capabilities
                          nullptr);                       // reserved
-    HRESULT status = E_FAIL;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (attempt > 0) Sleep(1000);
+    HRESULT status = OnceInRootFolder(step);
+    for (int second = 0; FAILED(status) && second < kMostSecondsToStart && SchedulerStarting();
+         ++second) {
+        Sleep(1000);
         status = OnceInRootFolder(step);
-        if (SUCCEEDED(status) || !SchedulerStarting()) break;
     }
     if (SUCCEEDED(com)) CoUninitialize();
     return status;

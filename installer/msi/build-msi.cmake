@@ -1,11 +1,12 @@
 # Builds the Windows Installer package from the files staged in STAGE (light.wxs and what it
 # names) with wixl, then mends in its tables what wixl 0.101 writes wrongly or cannot write:
-#   - the rollback and commit bits of custom actions (it writes every deferred one as plain
-#     deferred, so a rollback action would run as a change of its own);
+#   - the rollback bit of custom actions (it writes every deferred one as plain deferred, so a
+#     rollback action would run as a change of its own);
 #   - SecureCustomProperties, so that BRIGHTNESS and INSTALLDIR reach the elevated installation;
-#   - File.Version of the two programs, which it leaves empty (they would count as unversioned);
-#   - the RemoveFile row for the task definition the helper writes beside light.exe, and the
-#     Registry row that removes SOFTWARE\Orvane\Light, whose PathEntry the helper writes;
+#   - File.Version and File.Language of the two programs, which it leaves empty (they would count
+#     as unversioned, and fail ICE60), and setup-helper.exe's short name, without which its long
+#     name is no valid file name (ICE03);
+#   - the Registry row that removes SOFTWARE\Orvane\Light, whose PathEntry the helper writes;
 #   - the package code, which it makes up anew each time: here a hash of everything else.
 # Its dates are SOURCE_DATE_EPOCH's, where that is set, so that a commit builds the same bytes.
 #   cmake -DSTAGE=<folder> -DOUT=<package> -DVERSION=<x.y.z> -DPRODUCT_CODE=<guid>
@@ -34,17 +35,17 @@ function(query sql)
   execute_process(COMMAND ${clock} ${MSIBUILD} ${built} -q "${sql}" COMMAND_ERROR_IS_FATAL ANY)
 endfunction()
 # Custom action types: 18 runs a program the package installs; 0x40 ignores its exit code,
-# 0x100 rollback, 0x200 commit, 0x400 deferred, 0x800 as SYSTEM (no impersonation).
+# 0x100 rollback, 0x400 deferred, 0x800 as SYSTEM (no impersonation).
 foreach(action RegisterTaskRollback AddToPathRollback DeleteTaskRollback RemoveFromPathRollback)
   query("UPDATE `CustomAction` SET `Type` = 3410 WHERE `Action` = '${action}'")
 endforeach()
-query("UPDATE `CustomAction` SET `Type` = 3666 WHERE `Action` = 'SetBrightness'")
 query("UPDATE `Property` SET `Value` = 'BRIGHTNESS;INSTALLDIR;NEWERFOUND;OLDERFOUND' WHERE `Property` = 'SecureCustomProperties'")
-query("UPDATE `File` SET `Version` = '${VERSION}.0' WHERE `File` = 'LightExe' OR `File` = 'HelperExe'")
+# The programs' version resources say 1.x.y.0 and US English (0409).
+query("UPDATE `File` SET `Version` = '${VERSION}.0', `Language` = '1033' WHERE `File` = 'LightExe' OR `File` = 'HelperExe'")
+query("UPDATE `File` SET `FileName` = 'SETUP-~1.EXE|setup-helper.exe' WHERE `File` = 'HelperExe'")
 # One row at a time: msitools 0.101 deletes the wrong rows for a condition with OR.
 query("DELETE FROM `MsiFileHash` WHERE `File_` = 'LightExe'")
 query("DELETE FROM `MsiFileHash` WHERE `File_` = 'HelperExe'")
-query("INSERT INTO `RemoveFile` (`FileKey`, `Component_`, `FileName`, `DirProperty`, `InstallMode`) VALUES ('TaskDefinition', 'Program', 'light-task.xml', 'INSTALLDIR', 2)")
 query("INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Name`, `Component_`) VALUES ('LightKey', 2, 'SOFTWARE\\Orvane\\Light', '-', 'Program')")
 
 # The same package, the same code; another package, another code. wixl's own, made up, is

@@ -125,6 +125,15 @@ foreign_state() {
 }
 foreign_intact() { test "$(foreign_state)" = "$foreign_was"; }
 
+# The programs running in this prefix (the other checks run theirs at the same time) whose
+# command line matches; a line saying so when they cannot be listed.
+running_here() {
+    local pids
+    pids=$(pgrep --runstates RSD -f "$1")
+    [ $? -le 1 ] || echo "(processes cannot be listed)"
+    for pid in $pids; do grep -qzx "WINEPREFIX=$LIGHT_WINE_PREFIX" "/proc/$pid/environ" && echo "$pid"; done
+}
+
 # Holds a file open as a scanner does, until release.
 release_marker=$(mktemp -u)
 hold() {
@@ -155,6 +164,6 @@ clean() {
     win reg delete "HKLM\\$apps" /f /reg:64
     win reg delete "HKLM\\$legacy" /f /reg:64
     rm -rf "$drive/Other"
-    win reg delete "HKLM\\$settings" /f /reg:64
+    win reg delete "HKLM\\SOFTWARE\\Orvane" /f /reg:64
     set_system_path "$stock_path"
 } >/dev/null 2>&1
