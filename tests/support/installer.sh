@@ -68,7 +68,7 @@ log() { echo "/LOG=$(windows_path "$work/$1")"; }
 # What a run said, as its log holds it after the line that names the run.
 logged() {
     local title="^Light ${version//./\\.} $2, "
-    grep -qE "$title[0-9]{4}(-[0-9]{2}){2} [0-9]{2}(:[0-9]{2}){2}"$'\r$' "$work/$1" &&
+    grep -qE "${title}[0-9]{4}(-[0-9]{2}){2} [0-9]{2}(:[0-9]{2}){2}"$'\r$' "$work/$1" &&
         test "$(grep -vE "$title" "$work/$1")" = "$3"
 }
 
