@@ -76,10 +76,10 @@ Function ${un}TellCaller
     Pop $R8
 FunctionEnd
 
-; /LOG=<file>: made a full path first, since the current folder changes as files are installed,
-; and begun with a line naming this run. A log that cannot be written is said, and left out.
+; /LOG=<file> of the switches in $R0: made a full path first, since the current folder changes as
+; files are installed, and begun with a line naming this run. A log that cannot be written is
+; said, and left out.
 Function ${un}OpenLog
-    ${${un}GetParameters} $R0
     ClearErrors
     ${${un}GetOptions} $R0 "/LOG=" $R1
     ${If} ${Errors}

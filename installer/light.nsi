@@ -4,12 +4,14 @@
 ; OUTFILE, EXE, HELPER, GUIDE, LICENSE, ICON and MSI_UPGRADE_CODE (the MSI's, which this refuses
 ; to install beside), and SIGN where a signing command exists.
 ;
-;   setup.exe [/S] [/LOG=<file>] [/BRIGHTNESS=<0..100>] [/NOPATH] [/DOWNGRADE] [/D=<folder>]
+;   setup.exe [/S] [/NCRC] [/LOG=<file>] [/BRIGHTNESS=<0..100>] [/NOPATH] [/DOWNGRADE]
+;             [/D=<folder>]
 ;
-; Switches are read in any letter case; a relative /LOG= file is relative to the folder the
-; installer was started in. Exit codes, the same for the uninstaller: 0 done; 1 cancelled;
-; 2 refused, nothing changed (an invalid option or folder: the same command would be refused
-; again); 3 refused, nothing changed (a newer version is installed and /DOWNGRADE not given);
+; Switches are read in any letter case, and quoted whole or not (setup-helper switches); any other
+; is refused. A relative /LOG= file is relative to the folder the installer was started in.
+; Exit codes, the same for the uninstaller: 0 done; 1 cancelled; 2 refused, nothing changed (an
+; unknown switch, an invalid option or folder: the same command would be refused again);
+; 3 refused, nothing changed (a newer version is installed and /DOWNGRADE not given);
 ; 4 a step failed, and what the run had done was undone (the earlier installation as it was, or
 ; nothing of this one; an uninstallation stays registered): the same command may succeed later.
 Unicode true
@@ -40,9 +42,11 @@ AllowSkipFiles off
 !include FileFunc.nsh
 !include LogicLib.nsh
 !include StrFunc.nsh
+!include TextFunc.nsh
 !include WordFunc.nsh
 !include x64.nsh
 ${StrStr}
+${UnStrStr}
 
 !define TASK_NAME "Light brightness"
 ; The Apps entry, under a key no other product is likely to use: it is winget's product code.
@@ -119,11 +123,49 @@ Var FailureReason
 !macroend
 !define Refuse "!insertmacro Refuse"
 
-; Sets var to 1 where the parameters in $R0 hold the switch as a word of its own, in any letter
-; case, and to "" where they do not.
+; Sets var to 1 where the switches in $R0 (as ReadSwitches leaves them) hold the switch, and to
+; "" where they do not.
 !macro ReadSwitch switch var
     ${StrStr} ${var} " $R0 " " ${switch} "
     ${IfThen} ${var} != "" ${|} StrCpy ${var} 1 ${|}
+!macroend
+
+; Reads this program's own command line with the helper, which takes it whole from the
+; environment: an NSIS string holds 1,024 characters at most. $R0 gets the switches taken, in
+; one form (setup_switches.h); a switch the program does not take refuses the run, having opened
+; the log and gone silent as the switches taken ask, so that the refusal is seen.
+!macro ReadSwitches un kind helper
+    System::Call 'kernel32::GetCommandLineW() p .R2'
+    System::Call 'kernel32::SetEnvironmentVariableW(w "LIGHT_COMMAND_LINE", p R2)'
+    nsExec::Exec '"${helper}" switches ${kind} "$PLUGINSDIR\switches.txt"'
+    Pop $R3
+    StrCpy $R0 ""
+    StrCpy $R1 ""
+    ClearErrors
+    FileOpen $R2 "$PLUGINSDIR\switches.txt" r
+    ${IfNot} ${Errors}
+        FileReadUTF16LE $R2 $R0
+        FileReadUTF16LE $R2 $R1
+        FileClose $R2
+    ${EndIf}
+    ${${un}TrimNewLines} $R0 $R0
+    ${${un}TrimNewLines} $R1 $R1
+    !if "${un}" == "un."
+        ${UnStrStr} $R2 " $R0 " " /S "
+    !else
+        ${StrStr} $R2 " $R0 " " /S "
+    !endif
+    ${IfThen} $R2 != "" ${|} SetSilent silent ${|}
+    Push $R3
+    Push $R1
+    Call ${un}OpenLog
+    Pop $R1
+    Pop $R3
+    ${If} $R3 == 2
+        ${Refuse} ${EXIT_REFUSED} "$R1 Nothing was changed."
+    ${ElseIf} $R3 != 0
+        ${Refuse} ${EXIT_FAILED} "Could not read the command line (setup-helper: $R3); nothing was changed."
+    ${EndIf}
 !macroend
 
 ; Refuses while Light is installed from its Windows Installer package: one installation per
@@ -143,11 +185,9 @@ Function .onInit
     ; The helper, for the checks below.
     InitPluginsDir
     File "/oname=$PLUGINSDIR\setup-helper.exe" "${HELPER}"
-    ${GetParameters} $R0
-    ; NSIS itself takes /S only in capitals; a deployment tool must never get a window instead.
-    !insertmacro ReadSwitch "/S" $R1
-    ${IfThen} $R1 == 1 ${|} SetSilent silent ${|}
-    Call OpenLog
+    ; NSIS itself takes /S only in capitals, and not quoted: a deployment tool must never get a
+    ; window instead.
+    !insertmacro ReadSwitches "" setup "$PLUGINSDIR\setup-helper.exe"
     ${IfNot} ${RunningX64}
         ${Refuse} ${EXIT_REFUSED} "Light runs on 64-bit Windows only."
     ${EndIf}
@@ -168,11 +208,10 @@ Function .onInit
 
     Call RefuseBesideMsi
     Call FindEarlierInstallation
-    ; Without /D= an upgrade goes where the installed copy is. NSIS cuts /D= off the command line
-    ; it hands the script, but not off the process's own, and takes it only in capitals.
-    System::Call 'kernel32::GetCommandLineW() t .R2'
+    ; Without /D= an upgrade goes where the installed copy is. NSIS takes /D= only in capitals and
+    ; not quoted: the script reads it whatever its form.
     ClearErrors
-    ${GetOptions} $R2 "/D=" $R1
+    ${GetOptions} $R0 "/D=" $R1
     ${If} ${Errors}
         ${IfThen} $Recorded != "" ${|} StrCpy $INSTDIR $Recorded ${|}
     ${Else}
@@ -259,7 +298,8 @@ FunctionEnd
 
 Function un.onInit
     SetRegView 64
-    Call un.OpenLog
+    InitPluginsDir
+    !insertmacro ReadSwitches "un." uninstall "$INSTDIR\setup-helper.exe"
 FunctionEnd
 
 ; The remembered brightness stays, for a later installation.

@@ -44,11 +44,12 @@ set_system_path "$long_path"
 
 # Refused before anything changes: exit code 2, or 3 for an older version over a newer one. The
 # helper's rules, which decide each refusal, have their own tables; these take each way through
-# the installer to them.
+# the installer to them: a mistyped switch, a brightness, three folders. The log's switch is
+# quoted whole, as PowerShell's call operator passes one that holds a space.
 mkdir -p "$drive/Program Files/Foreign"
-for refusal in "/BRIGHTNESS=abc" '/D=C:\Users\Public\Light' '/D=C:\Program Files\Foreign' \
-    '/D=C:\Program Files\Light.'; do
-    said=$(install "$setup" "$(log refused.log) $refusal")
+for refusal in "/BRIGTHNESS=40" "/BRIGHTNESS=abc" '/D=C:\Users\Public\Light' \
+    '/D=C:\Program Files\Foreign' '/D=C:\Program Files\Light.'; do
+    said=$(install "$setup" "\"$(log 'refused log.log')\" $refusal")
     returned[invalidParameter]=$?
     check "$refusal refused with exit code 2" test "${returned[invalidParameter]}" = 2
     check "$refusal: and says why: $said" grep -qF -- "${refusal#*=}" <<<"$said"
@@ -56,8 +57,8 @@ for refusal in "/BRIGHTNESS=abc" '/D=C:\Users\Public\Light' '/D=C:\Program Files
     all_said+="$said"$'\n'
 done
 rmdir "$drive/Program Files/Foreign"
-check "the log of the refusals holds what they said: $(cat "$work/refused.log")" \
-    logged refused.log setup "${all_said%$'\n'}"
+check "the log of the refusals holds what they said: $(cat "$work/refused log.log")" \
+    logged "refused log.log" setup "${all_said%$'\n'}"
 check "refusals remember no brightness and leave the PATH" \
     test "$(stored)/$(system_path)" = "/$(expandable "$long_path")"
 

@@ -1,5 +1,6 @@
-// The rules both installers apply through the helper: which brightness option and which folder
-// they take. The task definition written for a folder is read back by the installers' checks.
+// The rules both installers apply through the helper: which switches, brightness option and
+// folder they take. The task definition written for a folder is read back by the installers'
+// checks.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -9,6 +10,7 @@
 #include "installer/helper/brightness_option.h"
 #include "installer/helper/full_path.h"
 #include "installer/helper/install_folder.h"
+#include "installer/helper/setup_switches.h"
 #include "tests/support/case_name.h"
 
 namespace {
@@ -24,6 +26,54 @@ TEST(BrightnessOptionTest, TakesAWholeNumberFrom0To100AsWritten) {
         EXPECT_FALSE(IsBrightnessOption(refused)) << refused;
     }
 }
+
+struct SwitchCase {
+    const char* name;
+    std::wstring commandLine;
+    std::wstring taken;
+    std::wstring refused = L"";  // the word a refusal names
+    SwitchSet set = SwitchSet::Installer;
+};
+
+class SwitchTest : public testing::TestWithParam<SwitchCase> {};
+
+TEST_P(SwitchTest, TakesItsOwnSwitchesAsWindowsHandsThemOverAndRefusesAnyOther) {
+    const SwitchCase& test = GetParam();
+    const SwitchReading reading = ReadSwitches(test.commandLine, test.set);
+    EXPECT_EQ(reading.taken, test.taken);
+    EXPECT_EQ(reading.refusal.substr(0, reading.refusal.find(L"' is not a switch ") + 1),
+              test.refused.empty() ? L"" : L"'" + test.refused + L"'");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLines, SwitchTest,
+    testing::Values(
+        SwitchCase{"AnyLetterCase", L"setup.exe /s /brightness=40 /NoPath /downgrade /ncrc",
+                   L"/S /BRIGHTNESS=\"40\" /NOPATH /DOWNGRADE /NCRC"},
+        SwitchCase{"ProgramNameWithBlanks", L"\"C:\\Down loads\\setup.exe\"\t/S", L"/S"},
+        SwitchCase{"QuotedWhole", L"setup.exe /S \"/LOG=C:\\logs\\light setup.log\"",
+                   L"/S /LOG=\"C:\\logs\\light setup.log\""},
+        SwitchCase{"ValueQuoted", L"setup.exe /LOG=\"C:\\a b\\c.log\" /S",
+                   L"/LOG=\"C:\\a b\\c.log\" /S"},
+        SwitchCase{"BackslashesBeforeAQuote", L"setup.exe \"/LOG=C:\\logs\\\\\"",
+                   L"/LOG=\"C:\\logs\\\""},
+        // NSIS's rule: /D= takes the rest of the line, so it comes last.
+        SwitchCase{"FolderTakesTheRest", L"setup.exe /S /D=C:\\Program Files\\A /S",
+                   L"/S /D=\"C:\\Program Files\\A /S\""},
+        SwitchCase{"FolderQuotedWhole", L"setup.exe \"/D=C:\\Program Files\\A\" /S",
+                   L"/D=\"C:\\Program Files\\A\" /S"},
+        SwitchCase{"Mistyped", L"setup.exe /S /BRIGTHNESS=40", L"/S", L"/BRIGTHNESS=40"},
+        SwitchCase{"ValueMissing", L"setup.exe /BRIGHTNESS /S", L"/S", L"/BRIGHTNESS"},
+        SwitchCase{"LongerName", L"setup.exe /SILENT", L"", L"/SILENT"},
+        SwitchCase{"NotASwitch", L"setup.exe install /S", L"/S", L"install"},
+        SwitchCase{"FirstOfTwoNamed", L"setup.exe /X /Y", L"", L"/X"},
+        SwitchCase{"QuoteInAValue", L"setup.exe /LOG=a\\\"b", L"", L"/LOG=a\"b"},
+        SwitchCase{"Uninstaller", L"Au_.exe /S /Log=\"C:\\u.log\" _?=C:\\Program Files\\Light\\",
+                   L"/S /LOG=\"C:\\u.log\"",
+                   L"", SwitchSet::Uninstaller},
+        SwitchCase{"UninstallerTakesNoInstallerSwitch", L"uninstall.exe /S /NOPATH", L"/S",
+                   L"/NOPATH", SwitchSet::Uninstaller}),
+    CaseName());
 
 struct FolderCase {
     const char* name;

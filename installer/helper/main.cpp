@@ -12,6 +12,11 @@
 //   setup-helper check-folder <folder> <Program Files> [<installed folder>]
 //                                                  exit 0, or the problem (install_folder.h)
 //   setup-helper check-brightness <text>          exit 0 a brightness option, 1 not
+//   setup-helper switches setup|uninstall <file>  reads the installer's or the uninstaller's
+//                                                  command line, which LIGHT_COMMAND_LINE holds,
+//                                                  and writes to <file>, UTF-16, the switches
+//                                                  taken, then why it is refused: exit 0, 2
+//                                                  refused, 1 the file cannot be written
 //   setup-helper run <milliseconds> <program> [argument]...
 //                                                  the program's exit code, 256 if it did not
 //                                                  start, 258 if it was ended at the limit
@@ -33,8 +38,10 @@
 #include "installer/helper/full_path.h"
 #include "installer/helper/install_folder.h"
 #include "installer/helper/path_command.h"
+#include "installer/helper/setup_switches.h"
 #include "installer/helper/task_definition.h"
 #include "installer/helper/uninstall_command.h"
+#include "installer/helper/utf16_file.h"
 
 namespace {
 
@@ -42,6 +49,18 @@ constexpr int kUsage = 64;
 
 bool Same(const wchar_t* argument, const wchar_t* word) {
     return _wcsicmp(argument, word) == 0;
+}
+
+// The installers' command lines come through the environment: an NSIS string, which an argument
+// would have to go through, holds 1,024 characters at most.
+int WriteSwitches(SwitchSet set, const std::wstring& file) {
+    std::wstring commandLine(GetEnvironmentVariableW(L"LIGHT_COMMAND_LINE", nullptr, 0), L'\0');
+    if (commandLine.empty()) return kUsage;
+    commandLine.resize(GetEnvironmentVariableW(L"LIGHT_COMMAND_LINE", commandLine.data(),
+                                               static_cast<DWORD>(commandLine.size())));
+    const SwitchReading reading = ReadSwitches(commandLine, set);
+    if (!WriteUtf16File(file, reading.taken + L"\r\n" + reading.refusal + L"\r\n")) return 1;
+    return reading.refusal.empty() ? 0 : 2;
 }
 
 }  // namespace
@@ -73,6 +92,10 @@ int wmain(int argc, wchar_t** argv) {
             arguments.size() == 4 && !arguments[3].empty() ? FolderPath(arguments[3]) : L""));
     }
     if (is(L"check-brightness", 2)) return IsBrightnessOption(arguments[1]) ? 0 : 1;
+    if (is(L"switches", 3) && (Same(argv[2], L"setup") || Same(argv[2], L"uninstall"))) {
+        return WriteSwitches(
+            Same(argv[2], L"setup") ? SwitchSet::Installer : SwitchSet::Uninstaller, arguments[2]);
+    }
     if (!arguments.empty() && Same(argv[1], L"uninstall")) {
         return static_cast<int>(
             UninstallCommand(std::vector<std::wstring>(arguments.begin() + 1, arguments.end())));

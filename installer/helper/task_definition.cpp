@@ -12,6 +12,7 @@
 #include "installer/helper/report.h"
 #include "installer/helper/task_resource.h"
 #include "installer/helper/task_scheduler.h"
+#include "installer/helper/utf16_file.h"
 
 namespace {
 
@@ -127,18 +128,5 @@ DWORD DeleteTask() {
 
 DWORD WriteTaskDefinition(std::wstring_view folder, const std::wstring& file) {
     const std::optional<std::wstring> definition = TaskDefinitionFor(folder);
-    if (!definition) return 1;
-    const HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    const std::wstring content = kByteOrderMark + *definition;
-    const DWORD size = static_cast<DWORD>(content.size() * sizeof(wchar_t));
-    DWORD written = 0;
-    const bool wrote = handle != INVALID_HANDLE_VALUE &&
-                       WriteFile(handle, content.data(), size, &written, nullptr) &&
-                       written == size;
-    if (handle == INVALID_HANDLE_VALUE || !CloseHandle(handle) || !wrote) {
-        Report(L"Could not write " + file + L".");
-        return 1;
-    }
-    return 0;
+    return definition && WriteUtf16File(file, kByteOrderMark + *definition) ? 0 : 1;
 }
