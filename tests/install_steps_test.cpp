@@ -69,8 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
         SwitchCase{"FirstOfTwoNamed", L"setup.exe /X /Y", L"", L"/X"},
         SwitchCase{"QuoteInAValue", L"setup.exe /LOG=a\\\"b", L"", L"/LOG=a\"b"},
         SwitchCase{"Uninstaller", L"Au_.exe /S /Log=\"C:\\u.log\" _?=C:\\Program Files\\Light\\",
-                   L"/S /LOG=\"C:\\u.log\"",
-                   L"", SwitchSet::Uninstaller},
+                   L"/S /LOG=\"C:\\u.log\"", L"", SwitchSet::Uninstaller},
         SwitchCase{"UninstallerTakesNoInstallerSwitch", L"uninstall.exe /S /NOPATH", L"/S",
                    L"/NOPATH", SwitchSet::Uninstaller}),
     CaseName());
