@@ -4,8 +4,8 @@
 # nothing, an installation into a folder of its own with BRIGHTNESS, the same version again
 # changing nothing, an upgrade into that folder, a downgrade refused, a repair, an uninstallation
 # that cannot take its PATH entry off and stays, a feature's removal, one installation per
-# machine with the EXE installer, a failed installation and another that succeeds, and an
-# uninstallation that leaves only the remembered brightness.
+# machine with the EXE installer and the script that moves between them, a failed installation
+# and another that succeeds, and an uninstallation that leaves only the remembered brightness.
 # Usage: check_msi.sh <build folder> <package> <older package, 0.9.0> <EXE installer>
 # shellcheck disable=SC2317,SC2154,SC2034  # `check` calls; support/installer.sh sets, reads names
 set -uo pipefail
@@ -113,18 +113,31 @@ msi /i "$package" REMOVE=Light
 check "removing the feature leaves nothing: $(left)" test "$?/$(left)/$(stored)" = 0//0x28
 msi /x "$package" >/dev/null
 
-# One installation per machine, the other way round; in another folder than the package's, which
-# its folder rule would refuse all the same.
-install "$setup" '/D=C:\Program Files\Orvane Light' >/dev/null
-check "the EXE installer installs" test $? = 0
+# One installation per machine, the other way round, and the script that moves a PC from one
+# installer to the other, keeping the remembered brightness: a removal that fails stops it.
+install "$setup" '/BRIGHTNESS=50 /D=C:\Program Files\Orvane Light' >/dev/null
+check "the EXE installer installs" test "$?/$(stored)" = 0/0x32
 msi /i "$package"
-check "the package refuses beside it" test $? != 0
-check "and installs nothing" test -z "$(entry "$package")"
-run_line "$(value "$apps" QuietUninstallString)" >/dev/null
-check "the EXE installation uninstalls: $(left)" nothing_of_it
+outcome="$?/$(entry "$package")"
+check "the package refuses beside it, and installs nothing: $outcome" test "${outcome%/}" != 0
+moving() { win cmd /c "$(windows_path "$here/../deploy/light-installation.cmd")" "$@"; }
+hold "$drive/Program Files/Orvane Light/README.txt"
+moving install "$(windows_path "$package")" >/dev/null
+outcome="$?/$(entry "$package")"
+release
+check "moving to the package stops where the EXE's uninstallation fails: $outcome" test "$outcome" = 4/
+moving install "$(windows_path "$package")" "$(windows_path "$work/moving.log")" >/dev/null
+outcome="$?/$(value "$apps" DisplayName)/$(entry "$package" | cut -d/ -f1)/$(stored)"
+check "and moves it once it can, the brightness kept: $outcome" test "$outcome" = 0//Light/0x32
+moving install "$(windows_path "$setup")" >/dev/null
+outcome="$?/$(value "$apps" DisplayName)/$(entry "$package")/$(stored)"
+check "and back: $outcome" test "$outcome" = 0/Light//0x32
+moving remove >/dev/null
+check "and removes whichever is there: $(left)" test "$?/$(left)" = 0/
 
 # A step that fails undoes the installation, and the next try succeeds: here the task's
 # registration, after the files and before the PATH entry.
+: >"$work/firmware"
 mkdir "$task_file"
 msi /i "$package" BRIGHTNESS=60
 check "a task that cannot be registered fails the installation" test $? != 0

@@ -15,8 +15,8 @@ trap 'rm -rf "$unpacked"' EXIT
 (cd "$unpacked" && cmake -E tar xf "$build/$package.zip") || exit 1
 check "the ZIP holds light.exe, README.txt, LICENSE, light-task.xml and the deployment scripts" \
     test "$(cd "$unpacked" && find . -type f | sort | tr '\n' ' ')" = "./$package/LICENSE \
-./$package/README.txt ./$package/deploy/detect-brightness.ps1 ./$package/deploy/set-brightness.ps1 \
-./$package/light-task.xml ./$package/light.exe "
+./$package/README.txt ./$package/deploy/detect-brightness.ps1 ./$package/deploy/light-installation.cmd \
+./$package/deploy/set-brightness.ps1 ./$package/light-task.xml ./$package/light.exe "
 exe=$unpacked/$package/light.exe
 xml=$unpacked/$package/light-task.xml
 check "its task definition is what the Task Scheduler's schema allows" xmllint --noout --schema \
