@@ -1,23 +1,25 @@
 #!/usr/bin/env bash
 # The GitHub workflows, which only GitHub runs: valid as GitHub's own parser reads them, building
 # as the README says, and releasing once only a tag that the version and the changelog agree with,
-# only with the files build made.
+# only with the files build made. The PowerShell here reads as Windows PowerShell 5.1 reads it.
 # Usage: check_workflows.sh <source folder> <build folder>
 # shellcheck disable=SC2317  # functions that only `check` calls
 set -uo pipefail
 . "$(dirname "$0")/support/check.sh"
 source=$1
-# GitHub's parser, as its lockfile pins it, without running any package's install scripts;
-# installed again only when the lockfile changes.
+# GitHub's parser and a PowerShell grammar, as their lockfile pins them, without running any
+# package's install scripts; installed again only when the lockfile changes.
 tool=$2/npm
 parser=$tool/node_modules/@actions/workflow-parser/dist/index.js
-locked=$(dirname "$0")/support/workflow-parser
+locked=$(dirname "$0")/support/parsers
 if [ ! -f "$parser" ] || ! cmp -s "$locked/package-lock.json" "$tool/package-lock.json"; then
     mkdir -p "$tool" && cp "$locked/package.json" "$locked/package-lock.json" "$tool" &&
         (cd "$tool" && npm ci --ignore-scripts --silent --no-audit --no-fund) || exit 1
 fi
 check "the workflows are valid for GitHub Actions" node "$(dirname "$0")/support/workflow_check.mjs" \
     "$parser" "$source"/.github/workflows/*.yml
+said=$(node "$(dirname "$0")/support/powershell_check.mjs" "$tool/node_modules" "$source" 2>&1)
+check "every PowerShell script and workflow step reads as PowerShell 5.1 reads it: $said" test "$?" = 0
 both_build_with() {
     grep -qxF "    $1" "$source/README.md" && grep -qxF "          $1" "$source/.github/workflows/windows.yml"
 }

@@ -112,7 +112,7 @@ facts = [
      {entry["package-ecosystem"]: [entry["directory"], min(
          [days for key, days in (entry.get("cooldown") or {}).items() if key.endswith("days")],
          default=0) >= 7] for entry in ecosystems},
-     {"github-actions": ["/", True], "npm": ["/tests/support/workflow-parser", True]}),
+     {"github-actions": ["/", True], "npm": ["/tests/support/parsers", True]}),
 ]
 for what, found, expected in facts:
     if found != expected:
