@@ -61,10 +61,9 @@ step=$(python3 -c 'import sys, yaml; print(next(step["run"] for step in yaml.saf
 for change in ":|0" "echo >>light-1-win64.msi|1" "touch more|1" "rm SHA256SUMS|1" "rm -r -- * && digests=|1"; do
     rm -rf "$work/files" && cp -R "$work/release" "$work/files" && digests=$(sed '1d;$d' "$work/digests")
     (cd "$work/files" && eval "${change%|*}" && DIGESTS=$digests bash -eo pipefail -c "$step" >/dev/null 2>&1)
-    check "build's listing, then the digest check after: ${change%|*}" test "$?" = "${change#*|}"
+    check "build's 7 files listed, then checked after: ${change%|*}" test "$?/$(grep -c '  ' "$work/digests")" = "${change#*|}/7"
 done
-# release-check, with a stand-in gh giving GitHub's answer (none: a call that fails): a tag with a
-# draft only may be released; the folder's files, as the API lists assets, may be published.
+# release-check, with a stand-in gh giving GitHub's answer, or failing where there is none.
 printf '#!/bin/sh\n[ -n "$GH_REPLY" ] && printf %%s "$GH_REPLY"\n' >"$work/bin/gh" && chmod +x "$work/bin/gh"
 a='{"name":"a","size":1,"state":"uploaded","digest":"sha256:'$(printf x | tee "$work/one/a" | sha256sum | cut -c1-64)'"'
 for row in 'unpublished|[{"tag_name":"v1","draft":true}]|0' 'unpublished|[{"tag_name":"v1","draft":false}]|1' \
@@ -77,8 +76,9 @@ for row in 'unpublished|[{"tag_name":"v1","draft":true}]|0' 'unpublished|[{"tag_
     check "release-check $verb, GitHub answering ${reply:-nothing}" test "$?" = "$status"
 done
 msi=$(find "$2" -maxdepth 1 -name 'light-*-win64.msi' | head -n 1)  # where the build made one
-[ -z "$msi" ] || check "the release notes name the MSI's product code and upgrade code" test 2 = \
-    "$("$source/.github/scripts/msi-codes" "$msi" | grep -Ec '^- (product|upgrade) code `\{[0-9A-F-]{36}\}`')"
+code() { msiinfo export "$msi" Property | tr -d '\r' | sed -n "s/^$1\t//p"; }
+[ -z "$msi" ] || check "the release notes name the MSI's product code, then its upgrade code" test \
+    "$(code ProductCode) $(code UpgradeCode)" = "$("$source/.github/scripts/msi-codes" "$msi" | grep -o '{[0-9A-F-]*}' | xargs)"
 
 version=$(sed -n 's/^project(light VERSION \([0-9.]*\).*/\1/p' "$source/CMakeLists.txt")
 released=$(sed -n 's/^## \[\([0-9][^]]*\)\] - .*/\1/p' "$source/CHANGELOG.md" | head -n 1)
