@@ -63,19 +63,17 @@ function unguarded(tree) {
     ? ["more than one statement, without $PSNativeCommandUseErrorActionPreference = $true first"] : [];
 }
 
-let read = 0;
-let failed = false;
-for (const [what, text, extra] of [...[...scripts(source)].map(([what, text]) => [what, text, () => []]),
-  ...[...steps(join(source, ".github/workflows"))].map(([what, text]) => [what, text, unguarded])]) {
+const sources = [
+  ...[...scripts(source)].map(([what, text]) => ({what, text, checks: [errors]})),
+  ...[...steps(join(source, ".github/workflows"))].map(([what, text]) => ({what, text, checks: [errors, unguarded]})),
+];
+let failed = sources.length === 0;
+if (failed) console.log(`no PowerShell found in ${source}`);
+for (const {what, text, checks} of sources) {
   const tree = parser.parse(text);
-  for (const problem of [...errors(tree), ...extra(tree)]) {
+  for (const problem of checks.flatMap((check) => check(tree))) {
     console.log(`${what}: ${problem}`);
     failed = true;
   }
-  read++;
-}
-if (read === 0) {
-  console.log(`no PowerShell found in ${source}`);
-  failed = true;
 }
 process.exit(failed ? 1 : 0);
