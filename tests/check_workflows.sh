@@ -1,22 +1,25 @@
 #!/usr/bin/env bash
 # The GitHub workflows, which only GitHub runs: valid as GitHub's own parser reads them, building
-# as the README says, and releasing only a tag that the version and the changelog agree with.
+# as the README says, and releasing once only a tag that the version and the changelog agree with,
+# only with the files build made. The PowerShell here reads as Windows PowerShell 5.1 reads it.
 # Usage: check_workflows.sh <source folder> <build folder>
 # shellcheck disable=SC2317  # functions that only `check` calls
 set -uo pipefail
 . "$(dirname "$0")/support/check.sh"
 source=$1
-# GitHub's parser, as its lockfile pins it, without running any package's install scripts;
-# installed again only when the lockfile changes.
+# GitHub's parser and a PowerShell grammar, as their lockfile pins them, without running any
+# package's install scripts; installed again only when the lockfile changes.
 tool=$2/npm
 parser=$tool/node_modules/@actions/workflow-parser/dist/index.js
-locked=$(dirname "$0")/support/workflow-parser
+locked=$(dirname "$0")/support/parsers
 if [ ! -f "$parser" ] || ! cmp -s "$locked/package-lock.json" "$tool/package-lock.json"; then
     mkdir -p "$tool" && cp "$locked/package.json" "$locked/package-lock.json" "$tool" &&
         (cd "$tool" && npm ci --ignore-scripts --silent --no-audit --no-fund) || exit 1
 fi
 check "the workflows are valid for GitHub Actions" node "$(dirname "$0")/support/workflow_check.mjs" \
     "$parser" "$source"/.github/workflows/*.yml
+said=$(node "$(dirname "$0")/support/powershell_check.mjs" "$tool/node_modules" "$source" 2>&1)
+check "every PowerShell script and workflow step reads as PowerShell 5.1 reads it: $said" test "$?" = 0
 both_build_with() {
     grep -qxF "    $1" "$source/README.md" && grep -qxF "          $1" "$source/.github/workflows/windows.yml"
 }
@@ -48,6 +51,34 @@ for row in "LIGHT_SIGN_PFX_BASE64=a2V5|0 $(umask) signed=true" \
     outcome=$(cat "$work/umask" "$work/output" 2>/dev/null | xargs echo "$?")
     check "package-release with ${row%|*}: $outcome" test "$outcome" = "${row#*|}"
 done
+
+# What build gathers and lists, and the check attest and release make of it before anything else.
+mkdir -p "$work/build/winget/manifests" "$work/bin" "$work/one" && (cd "$work/build" && touch light-1-win64-setup.exe \
+    light-1-win64.msi light-1-win64.zip light-1.buildinfo SHA256SUMS release-notes.md winget/manifests/m.yaml)
+GITHUB_OUTPUT=$work/digests "$source/.github/scripts/release-files" "$work/build" 1 "$work/release"
+step=$(python3 -c 'import sys, yaml; print(next(step["run"] for step in yaml.safe_load(open(sys.argv[1]))
+    ["jobs"]["attest"]["steps"] if "DIGESTS" in step.get("env", {})))' "$source/.github/workflows/release.yml")
+for change in ":|0" "echo >>light-1-win64.msi|1" "touch more|1" "rm SHA256SUMS|1" "rm -r -- * && digests=|1"; do
+    rm -rf "$work/files" && cp -R "$work/release" "$work/files" && digests=$(sed '1d;$d' "$work/digests")
+    (cd "$work/files" && eval "${change%|*}" && DIGESTS=$digests bash -eo pipefail -c "$step" >/dev/null 2>&1)
+    check "build's 7 files listed, then checked after: ${change%|*}" test "$?/$(grep -c '  ' "$work/digests")" = "${change#*|}/7"
+done
+# release-check, with a stand-in gh giving GitHub's answer, or failing where there is none.
+printf '#!/bin/sh\n[ -n "$GH_REPLY" ] && printf %%s "$GH_REPLY"\n' >"$work/bin/gh" && chmod +x "$work/bin/gh"
+a='{"name":"a","size":1,"state":"uploaded","digest":"sha256:'$(printf x | tee "$work/one/a" | sha256sum | cut -c1-64)'"'
+for row in 'unpublished|[{"tag_name":"v1","draft":true}]|0' 'unpublished|[{"tag_name":"v1","draft":false}]|1' \
+    'unpublished||1' 'attached|{"assets":[A}]}|0' 'attached|{"assets":[A,"size":2}]}|1' 'attached|{"assets":[]}|1' \
+    'attached|{"assets":[A,"digest":"sha256:0"}]}|1' 'attached|{"assets":[A},A,"name":"b"}]}|1' \
+    'attached|{"assets":[A,"state":"open"}]}|1'; do
+    IFS='|' read -r verb reply status <<<"${row//A/$a}"
+    GH_REPLY=$reply PATH=$work/bin:$PATH GITHUB_REPOSITORY=o/r GITHUB_REF_NAME=v1 \
+        "$source/.github/scripts/release-check" "$verb" 1 "$work/one" >/dev/null 2>&1
+    check "release-check $verb, GitHub answering ${reply:-nothing}" test "$?" = "$status"
+done
+msi=$(find "$2" -maxdepth 1 -name 'light-*-win64.msi' | head -n 1)  # where the build made one
+code() { msiinfo export "$msi" Property | tr -d '\r' | sed -n "s/^$1\t//p"; }
+[ -z "$msi" ] || check "the release notes name the MSI's product code, then its upgrade code" test \
+    "$(code ProductCode) $(code UpgradeCode)" = "$("$source/.github/scripts/msi-codes" "$msi" | grep -o '{[0-9A-F-]*}' | xargs)"
 
 version=$(sed -n 's/^project(light VERSION \([0-9.]*\).*/\1/p' "$source/CMakeLists.txt")
 released=$(sed -n 's/^## \[\([0-9][^]]*\)\] - .*/\1/p' "$source/CHANGELOG.md" | head -n 1)

@@ -1,8 +1,12 @@
 # light.exe 50 on a machine without the lighting firmware: the apply fails (exit code 3), and
 # 50 is remembered all the same, in a key that everyone may read and only administrators (and
 # SYSTEM) may change.
+#Requires -Version 5.1
 param([Parameter(Mandatory)][string]$Light)
+$ErrorActionPreference = 'Stop'
 function Check($holds, $what) { if (-not $holds) { throw "FAILED: $what" } }
+# A light.exe that cannot be started stops the script; its exit code is checked below, not thrown.
+$PSNativeCommandUseErrorActionPreference = $false
 & $Light 50
 Check ($LASTEXITCODE -eq 3) "exit code 3, got $LASTEXITCODE"
 $key = 'HKLM:\SOFTWARE\Orvane\CalvexLighting'

@@ -1,7 +1,8 @@
 """What the GitHub workflows must hold beyond being valid, which only GitHub would otherwise show:
-who may write, where the secrets are, in which order the release's jobs run, that every action is
-pinned, and that what is published is what real Windows ran and what was attested. Prints each
-fact that does not hold, with what was found.
+who may write, where the secrets are, in which order the release's jobs run, that every action and
+container is pinned, that a tag is released once, and that what is attested and published is
+exactly what build made and real Windows ran. Prints each fact that does not hold, with what was
+found.
 Usage: workflow_facts.py <source folder>"""
 import pathlib
 import re
@@ -22,39 +23,45 @@ def action(step):
     return step.get("uses", "run").split("@")[0]
 
 
+def label(step):  # an action by its name, a draft as such, the check of build's digests, else line 1
+    return action(step) + " draft" * (step.get("with", {}).get("draft") is True) if "uses" in step else \
+        "digests" if "DIGESTS" in step.get("env", {}) else step["run"].splitlines()[0]
+
+
 def step_of(job, name):
-    return next((step for step in release[job]["steps"] if action(step) == name), {})
+    return next((step for step in release[job]["steps"] if label(step) == name), {})
 
 
 def lines(text):
     return sorted((text or "").split())
 
 
-def writes(job):
-    return {scope for scope, access in (jobs[job].get("permissions") or {}).items()
-            if access == "write"}
-
-
 downloads = ["light-*-win64-setup.exe", "light-*-win64.msi", "light-*-win64.zip",
              "light-*.buildinfo", "SHA256SUMS", "winget/manifests/o/Orvane/Light/*/*.yaml"]
 version = re.search(r"project\(light VERSION ([0-9.]+)", (source / "CMakeLists.txt").read_text())[1]
 ecosystems = yaml.safe_load((source / ".github/dependabot.yml").read_text())["updates"]
+reading = {"contents": "read"}
+checkout, download = "actions/checkout", "actions/download-artifact"
+unpublished = ".github/scripts/release-check unpublished"
 facts = [
-    ("the workflows grant nothing, or reading, to all their jobs",
-     [workflows["release"].get("permissions"), workflows["windows"].get("permissions")],
-     [{}, {"contents": "read"}]),
-    ("each release job's permissions",
-     {job: body.get("permissions") for job, body in release.items()},
-     {"test": {"contents": "read"}, "build": {"contents": "read"}, "windows": {"contents": "read"},
-      "publish": {"contents": "write", "id-token": "write", "attestations": "write"}}),
-    ("no job but publish may write", [job for job in jobs if writes(job)], ["release.publish"]),
-    ("test, then build, then windows on build's downloads, then publish",
+    ("the workflows grant nothing, or reading, to all their jobs; each job's own permissions",
+     [[workflow.get("permissions") for workflow in workflows.values()],
+      {job: body["permissions"] for job, body in jobs.items() if "permissions" in body}],
+     [[{}, reading], {**{f"release.{job}": reading for job in ("tag", "test", "build", "windows")},
+                      "release.attest": {"id-token": "write", "attestations": "write"},
+                      "release.release": {"contents": "write"}}]),
+    ("tag, test, build, windows on build's files, attest, then release",
      {job: sorted([body.get("needs", [])] if isinstance(body.get("needs"), str)
                   else body.get("needs", [])) for job, body in release.items()},
-     {"test": [], "build": ["test"], "windows": ["build"], "publish": ["build", "windows"]}),
-    ("every action pinned by a full commit SHA",
+     {"tag": [], "test": ["tag"], "build": ["test"], "windows": ["build"],
+      "attest": ["build", "windows"], "release": ["attest", "build", "windows"]}),
+    ("one release run per tag at a time, never cancelled", workflows["release"].get("concurrency"),
+     {"group": "release-${{ github.ref }}", "cancel-in-progress": False}),
+    ("every action pinned by a full commit SHA, every container by its image's digest",
      [step["uses"] for _, step in steps
-      if "uses" in step and not re.fullmatch(r"[\w.-]+/[\w.-]+@[0-9a-f]{40}", step["uses"])], []),
+      if "uses" in step and not re.fullmatch(r"[\w.-]+/[\w.-]+@[0-9a-f]{40}", step["uses"])]
+     + [body["container"] for body in jobs.values() if "container" in body and not
+        re.fullmatch(r"[\w./-]+(:[\w.-]+)?@sha256:[0-9a-f]{64}", str(body["container"]))], []),
     ("no checkout keeps the token",
      [job for job, step in steps if action(step) == "actions/checkout"
       and step.get("with", {}).get("persist-credentials") is not False], []),
@@ -65,26 +72,27 @@ facts = [
     ("nothing from npm runs where the secrets are",
      [word for word in ("npm", "node", "./dev test") if word in yaml.safe_dump(release["build"])],
      []),
-    ("publish runs nothing but the attestation, the release and its publication",
-     [action(step) for step in release["publish"]["steps"]],
-     ["actions/download-artifact", "actions/attest-build-provenance",
-      "softprops/action-gh-release", "run"]),
-    ("the release stays a draft until every file is attached",
-     {key: step_of("publish", "softprops/action-gh-release")["with"].get(key)
-      for key in ("draft", "fail_on_unmatched_files")},
-     {"draft": True, "fail_on_unmatched_files": True}),
-    ("every download attested and attached",
-     [lines(step_of("publish", "actions/attest-build-provenance")["with"]["subject-path"]),
-      lines(step_of("publish", "softprops/action-gh-release")["with"]["files"])],
-     [sorted(f"downloads/{file}" for file in downloads)] * 2),
-    ("windows and publish take the artifact that build uploads",
-     [step_of("build", "actions/upload-artifact")["with"]["name"],
-      step_of("windows", "actions/download-artifact")["with"]["name"],
-      step_of("publish", "actions/download-artifact")["with"]["name"]], ["downloads"] * 3),
-    ("both workflows check the installers with the one script, the release's both, against "
-     "SHA256SUMS and signed when build signed",
-     [sum(".github/scripts/check-installer.ps1" in step.get("run", "") for _, step in steps),
-      [word for word in ("-Setup", "-Msi", "-Sums", "-Signed")
+    ("every artifact taken by the id its upload gave, into one folder, refusing a changed one",
+     {job: step["with"] for job, step in steps if action(step) == download},
+     {job: {"artifact-ids": f"${{{{ needs.{uploader}.outputs.artifact-id }}}}", "merge-multiple": True,
+            "digest-mismatch": "error", "path": path} for job, uploader, path in
+      [*((f"release.{job}", "build", "release") for job in ("windows", "attest", "release")),
+       ("windows.msi", "msi-package", "downloads")]}),
+    ("a published tag refused first and last, and every file checked against build's digests, the "
+     "same way, before anything is attested or published",
+     [[label(step) for step in release[job]["steps"]] for job in ("tag", "attest", "release")]
+     + [len({step_of(job, "digests").get("run") for job in ("attest", "release")})],
+     [[checkout, 'installer/release-notes "$GITHUB_REF_NAME" >/dev/null', unpublished],
+      [download, "digests", "actions/attest-build-provenance"],
+      [checkout, download, "digests", unpublished, "softprops/action-gh-release draft",
+       '.github/scripts/release-check attached "$RELEASE_ID" release'], 1]),
+    ("every download attested (release-check sees that each is attached)",
+     lines(step_of("attest", "actions/attest-build-provenance")["with"]["subject-path"]),
+     sorted(f"release/{file}" for file in downloads)),
+    ("both workflows check the installers with the one script, the release's every download, "
+     "against build's digests and, when build signed, its signer",
+     [sum(".github\\scripts\\check-installer.ps1" in step.get("run", "") for _, step in steps),
+      [word for word in ("-Setup", "-Msi", "-Zip", "-Sums", "-Signed", "-Signer")
        if not any(word in step.get("run", "") and "check-installer" in step["run"]
                   for step in release["windows"]["steps"])]], [3, []]),
     ("a Node.js that GitHub's runners still run",
@@ -100,9 +108,11 @@ facts = [
      "--signer-workflow orvane/light/.github/workflows/release.yml --source-ref "
      f"refs/tags/v{version}" in (source / "README.md").read_text().replace("<version>", version),
      True),
-    ("dependabot keeps the actions and the npm tool current",
-     {entry["package-ecosystem"]: entry["directory"] for entry in ecosystems},
-     {"github-actions": "/", "npm": "/tests/support/workflow-parser"}),
+    ("dependabot keeps the actions and the npm tools current, each release a week old first",
+     {entry["package-ecosystem"]: [entry["directory"], min(
+         [days for key, days in (entry.get("cooldown") or {}).items() if key.endswith("days")],
+         default=0) >= 7] for entry in ecosystems},
+     {"github-actions": ["/", True], "npm": ["/tests/support/parsers", True]}),
 ]
 for what, found, expected in facts:
     if found != expected:
