@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
-# The Windows Installer package as administrators deploy it, under Wine's msiexec /qn in a
-# prefix of its own: each failed step undone as Windows would undo it, refusals that change
-# nothing, an installation into a folder of its own with BRIGHTNESS, the same version again
-# changing nothing, an upgrade into that folder, a downgrade refused, a repair, an uninstallation
-# that cannot take its PATH entry off and stays, a feature's removal, one installation per
-# machine with the EXE installer and the script that moves between them, a failed installation
-# and another that succeeds, and an uninstallation that leaves only the remembered brightness.
+# The Windows Installer package as administrators deploy it, under Wine's msiexec /qn in a prefix
+# of its own: each failed step undone as Windows would undo it; refusals; installing, the same
+# version again, upgrading, downgrading, repairing, removing the feature and uninstalling, also
+# where the PATH entry cannot come off; one installation per machine with the EXE installer and
+# the script that moves between them; a failed installation and the next try.
 # Usage: check_msi.sh <build folder> <package> <older package, 0.9.0> <EXE installer>
 # shellcheck disable=SC2317,SC2154,SC2034  # `check` calls; support/installer.sh sets, reads names
 set -uo pipefail
@@ -28,11 +26,7 @@ entry() {  # a version's Apps entry: name/version/publisher/folder, or nothing
     [ "$values" = /// ] || echo "$values"
 }
 record='SOFTWARE\Orvane\Light'
-msi_clean() {
-    msi /x "$package"
-    msi /x "$older"
-    clean
-} >/dev/null 2>&1
+msi_clean() { msi /x "$package"; msi /x "$older"; clean; } >/dev/null 2>&1
 start_prefix
 msi_clean
 # What an installation leaves, on one line; empty when it has left nothing.
@@ -110,7 +104,8 @@ set_system_path "$stock_path;$target"
 check "an uninstallation whose PATH entry cannot come off fails, and keeps the installation: \
 $outcome" test "$outcome" = "91/LICENSE.txt README.txt light.exe setup-helper.exe /Light brightness"
 msi /i "$package" REMOVE=Light
-check "removing the feature leaves nothing: $(left)" test "$?/$(left)/$(stored)" = 0//0x28
+outcome="$?/$(left)/$(stored)"
+check "removing the feature leaves nothing: $outcome" test "$outcome" = 0//0x28
 msi /x "$package" >/dev/null
 
 # One installation per machine, the other way round, and the script that moves a PC from one
@@ -133,7 +128,8 @@ moving install "$(windows_path "$setup")" >/dev/null
 outcome="$?/$(value "$apps" DisplayName)/$(entry "$package")/$(stored)"
 check "and back: $outcome" test "$outcome" = 0/Light//0x32
 moving remove >/dev/null
-check "and removes whichever is there: $(left)" test "$?/$(left)" = 0/
+outcome="$?/$(left)"
+check "and removes whichever is there: $outcome" test "$outcome" = 0/
 
 # A step that fails undoes the installation, and the next try succeeds: here the task's
 # registration, after the files and before the PATH entry.

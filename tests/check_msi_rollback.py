@@ -1,9 +1,8 @@
 #!/usr/bin/python3
 """The package's rollback as Windows Installer runs it, which Wine's msiexec does not: for each
-deferred step of an installation and of a removal that can fail, the steps up to it run, then
-the rollback actions scheduled before it, the newest first: the package's own command lines, in
-the MSI check's Wine prefix. Windows Installer then removes the File table's files it installed,
-and the folder once empty; so the folder may hold nothing else, and the task, the system PATH and
+deferred step of an installation and a removal that can fail, the package's own commands up to
+it run, then the rollback actions scheduled before it, newest first. Windows Installer removes its
+files, and the folder once empty; nothing else may be left, and the task, the PATH and
 HKLM\\SOFTWARE\\Orvane must be as before. Prints what a failed step leaves.
 Usage: check_msi_rollback.py <package> <wine-run> <registry_value.exe> <prefix's drive_c>"""
 import pathlib

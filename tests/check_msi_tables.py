@@ -41,11 +41,13 @@ WINDOWS = {"installing": ("InstallFiles", "InstallFinalize"),  # after the files
 # (installed already), not on Installed or REMOVE, which neither a feature's removal nor an
 # advertised installation sets as an installation or an uninstallation does.
 NEW, INSTALLING, REMOVING = "$Program=3 AND ?Program<>3", "$Program=3", "$Program=2"
-ACTIONS = {  # name: type without the bits, bits, command, where it runs, condition
+ACTIONS = {  # name: type without the bits, bits, command or property set, where it runs, condition
     "CheckBrightness": (1, set(), None, "checking", ""),
-    "UseInstalledFolder": (51, set(), None, "choosing", "LIGHTINSTALLED AND NOT INSTALLDIR"),
+    "UseInstalledFolder": (51, set(), "INSTALLDIR=[LIGHTINSTALLED]", "choosing",
+                           "LIGHTINSTALLED AND NOT INSTALLDIR"),
     "CheckInstallFolder": (1, set(), None, "resolved", INSTALLING),
-    "SetInstallLocation": (51, set(), None, "resolved", ""),
+    # The Apps entry names the folder.
+    "SetInstallLocation": (51, set(), "ARPINSTALLLOCATION=[INSTALLDIR]", "resolved", ""),
     "RegisterTaskRollback": (18, UNDO, "task-delete", "installing", NEW),
     "RegisterTask": (18, DEFERRED, 'task-register "[INSTALLDIR]."', "installing", INSTALLING),
     "AddToPathRollback": (18, UNDO, "path-remove /RECORDED", "installing", NEW),
@@ -59,7 +61,8 @@ ACTIONS = {  # name: type without the bits, bits, command, where it runs, condit
                                REMOVING + " AND LIGHTPATHENTRY"),
     "RemoveFromPath": (18, DEFERRED, "path-remove /RECORDED", "uninstalling", REMOVING),
 }
-found = {row[0]: (int(row[1]), row[3]) for row in table("CustomAction")}
+found = {row[0]: (int(row[1]), f"{row[2]}={row[3]}" if int(row[1]) == 51 else row[3])
+         for row in table("CustomAction")}
 check("custom actions", sorted(found), sorted(ACTIONS))
 sequence = {row[0]: (int(row[2]), row[1]) for row in table("InstallExecuteSequence")}
 order = sorted(sequence, key=lambda name: sequence[name][0])
@@ -75,12 +78,10 @@ for name, (base, bits, command, where, condition) in ACTIONS.items():
     if name.endswith("Rollback"):
         check(f"{name}: right before {name[:-8]}", order[order.index(name) + 1], name[:-8])
 # The earlier version is removed inside this installation's transaction, before anything else;
-# the brightness is set once all else is done, and the Apps entry names the folder.
+# the brightness is set once all else is done.
 check("RemoveExistingProducts right after InstallInitialize, SetBrightness right before InstallFinalize",
       [order[order.index("InstallInitialize") + 1], order[order.index("InstallFinalize") - 1]],
       ["RemoveExistingProducts", "SetBrightness"])
-check("the Apps entry's install location", [row[1:4] for row in table("CustomAction")
-                                            if row[0] == "SetInstallLocation"], [["51", "ARPINSTALLLOCATION", "[INSTALLDIR]"]])
 
 properties = dict(row[:2] for row in table("Property"))
 check("SecureCustomProperties", set(properties.get("SecureCustomProperties", "").split(";")),
