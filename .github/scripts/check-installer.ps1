@@ -6,8 +6,8 @@
 # silent uninstallation, after which only the remembered brightness is left. The MSI also passes
 # Windows Installer's validation (ICE), with wix (the WiX .NET tool) on the PATH; an installation
 # that fails leaves nothing and the next one succeeds, a repair puts back a deleted task, and
-# removing its feature leaves nothing. With both, the EXE's is checked first, and the EXE
-# installer must refuse beside the MSI's installation.
+# removing its feature leaves nothing. With both, the EXE's is checked first, the EXE installer
+# must refuse beside the MSI's installation, and light-installation.cmd moves between them.
 #   check-installer.ps1 [-Setup <EXE installer>] [-Msi <MSI>] [-Zip <ZIP>] [-Sums <listing>]
 #                       [-Signed -Signer <certificate thumbprint>]
 # -Sums: each download must be the one that listing (sha256sum's) names. -Zip: its light.exe is
@@ -248,8 +248,11 @@ if ($Msi) {
     $entries = @(Get-ChildItem $uninstallKeys | Get-ItemProperty | Where-Object { $_.DisplayName -eq 'Light' })
     Check ($entries.Count -eq 1 -and $entries[0].WindowsInstaller -eq 1 -and $entries[0].Publisher -eq 'Orvane' -and
         $entries[0].DisplayVersion -eq $version) "one Apps entry, Windows Installer's, for Light $version by Orvane"
-    # Windows Installer's entry is named by the product code.
+    # Windows Installer's entry is named by the product code, which the installation records too,
+    # and names the folder.
     $productCode = $entries[0].PSChildName
+    Check ((Get-ItemPropertyValue 'HKLM:\SOFTWARE\Orvane\Light' -Name ProductCode) -eq $productCode) "the product code $productCode recorded"
+    Check ($entries[0].InstallLocation -eq "$folder\") "Apps entry: installed in $folder, got $($entries[0].InstallLocation)"
     Assert-OnPath
     Assert-Deployment
     if ($Setup) { Invoke-Installer $setupFile '/S' 2 }
@@ -269,6 +272,19 @@ if ($Msi) {
     Invoke-Msi ($install + 'REMOVE=Light')
     Assert-Removed
     if (Test-Path -LiteralPath "$uninstallKeys\$productCode") { Invoke-Msi '/x', $productCode }
+    Assert-Gone
+    Assert-Remembered
+}
+if ($Setup -and $Msi) {
+    # light-installation.cmd moves a PC from the installer's installation to the MSI's and back,
+    # keeping the remembered brightness, then removes whichever is there.
+    Invoke-Installer $setupFile '/S'
+    foreach ($run in @("install `"$msiFile`"", 1), @("install `"$setupFile`"", 0), @('remove', $null)) {
+        Invoke-Installer cmd.exe "/c `"`"$deploy\light-installation.cmd`" $($run[0]) `"$log`"`""
+        $kinds = @(Get-ChildItem $uninstallKeys | Get-ItemProperty | Where-Object { $_.DisplayName -eq 'Light' } |
+            ForEach-Object { [int]$_.WindowsInstaller })
+        Check (($kinds -join ' ') -eq "$($run[1])") "after light-installation.cmd $($run[0]): Apps entries of kind $kinds, not $($run[1])"
+    }
     Assert-Gone
     Assert-Remembered
 }
