@@ -41,12 +41,9 @@ AllowSkipFiles off
 
 !include FileFunc.nsh
 !include LogicLib.nsh
-!include StrFunc.nsh
 !include TextFunc.nsh
 !include WordFunc.nsh
 !include x64.nsh
-${StrStr}
-${UnStrStr}
 
 !define TASK_NAME "Light brightness"
 ; The Apps entry, under a key no other product is likely to use: it is winget's product code.
@@ -124,10 +121,12 @@ Var FailureReason
 !define Refuse "!insertmacro Refuse"
 
 ; Sets var to 1 where the switches in $R0 (as ReadSwitches leaves them) hold the switch, and to
-; "" where they do not.
-!macro ReadSwitch switch var
-    ${StrStr} ${var} " $R0 " " ${switch} "
-    ${IfThen} ${var} != "" ${|} StrCpy ${var} 1 ${|}
+; "" where they do not; GetOptions skips what is quoted, a /LOG= file's name included.
+!macro ReadSwitch un switch var
+    ClearErrors
+    ${${un}GetOptions} $R0 "${switch}" ${var}
+    StrCpy ${var} 1
+    ${IfThen} ${Errors} ${|} StrCpy ${var} "" ${|}
 !macroend
 
 ; Reads this program's own command line with the helper, which takes it whole from the
@@ -150,12 +149,8 @@ Var FailureReason
     ${EndIf}
     ${${un}TrimNewLines} $R0 $R0
     ${${un}TrimNewLines} $R1 $R1
-    !if "${un}" == "un."
-        ${UnStrStr} $R2 " $R0 " " /S "
-    !else
-        ${StrStr} $R2 " $R0 " " /S "
-    !endif
-    ${IfThen} $R2 != "" ${|} SetSilent silent ${|}
+    !insertmacro ReadSwitch "${un}" "/S" $R2
+    ${IfThen} $R2 == 1 ${|} SetSilent silent ${|}
     Push $R3
     Push $R1
     Call ${un}OpenLog
@@ -182,15 +177,16 @@ FunctionEnd
 
 Function .onInit
     SetRegView 64
+    ; Before the helper, a 64-bit program; NSIS's own /S keeps this refusal silent.
+    ${IfNot} ${RunningX64}
+        ${Refuse} ${EXIT_REFUSED} "Light runs on 64-bit Windows only."
+    ${EndIf}
     ; The helper, for the checks below.
     InitPluginsDir
     File "/oname=$PLUGINSDIR\setup-helper.exe" "${HELPER}"
     ; NSIS itself takes /S only in capitals, and not quoted: a deployment tool must never get a
     ; window instead.
     !insertmacro ReadSwitches "" setup "$PLUGINSDIR\setup-helper.exe"
-    ${IfNot} ${RunningX64}
-        ${Refuse} ${EXIT_REFUSED} "Light runs on 64-bit Windows only."
-    ${EndIf}
     ClearErrors
     ${GetOptions} $R0 "/BRIGHTNESS=" $Brightness
     ${IfNot} ${Errors}
@@ -203,8 +199,8 @@ Function .onInit
             ${Refuse} ${EXIT_FAILED} "Could not check /BRIGHTNESS= (setup-helper: $R1); nothing was changed."
         ${EndIf}
     ${EndIf}
-    !insertmacro ReadSwitch "/NOPATH" $NoPath
-    !insertmacro ReadSwitch "/DOWNGRADE" $Downgrade
+    !insertmacro ReadSwitch "" "/NOPATH" $NoPath
+    !insertmacro ReadSwitch "" "/DOWNGRADE" $Downgrade
 
     Call RefuseBesideMsi
     Call FindEarlierInstallation

@@ -27,6 +27,9 @@ Function un.RemoveInstallation
             nsExec::ExecToStack '"${HELPER_EXE}" task-register "$INSTDIR"'
             Pop $R4
             Call un.SayHelperOutput
+            ${If} $R4 != 0
+                ${Say} "The scheduled task '${TASK_NAME}' is gone: installing Light again registers it."
+            ${EndIf}
             Goto kept
         ${EndIf}
         DeleteRegValue HKLM "${UNINSTALL_KEY}" "PathEntry"
