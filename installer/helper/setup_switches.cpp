@@ -22,6 +22,8 @@ constexpr wchar_t kInstallerTakes[] =
     L"the installer takes /S, /D=<folder> (last), /NCRC, /LOG=<file>, /BRIGHTNESS=<0..100>, "
     L"/NOPATH and /DOWNGRADE";
 constexpr wchar_t kUninstallerTakes[] = L"the uninstaller takes /S, /NCRC and /LOG=<file>";
+// The most an NSIS string, which the installer reads the switches taken into, holds.
+constexpr size_t kMostTakenLength = 1023;
 
 bool StartsWithIgnoringCase(std::wstring_view text, std::wstring_view start) {
     return text.size() >= start.size() &&
@@ -98,7 +100,8 @@ SwitchReading ReadSwitches(std::wstring_view commandLine, SwitchSet set) {
             value = commandLine.substr(start + known->name.size());
             at = commandLine.size();
         }
-        if (known == nullptr || value.find(L'"') != std::wstring::npos) {
+        // A quote or a line end in a value would end the one line the installer reads.
+        if (known == nullptr || value.find_first_of(L"\"\r\n") != std::wstring::npos) {
             if (reading.refusal.empty()) {
                 reading.refusal =
                     L"'" + argument + L"' is not a switch " +
@@ -109,6 +112,10 @@ SwitchReading ReadSwitches(std::wstring_view commandLine, SwitchSet set) {
         if (known->nsisOnly) continue;
         reading.taken += (reading.taken.empty() ? L"" : L" ") + std::wstring(known->name);
         if (known->name.back() == L'=') reading.taken += L"\"" + value + L"\"";
+    }
+    if (reading.refusal.empty() && reading.taken.size() > kMostTakenLength) {
+        reading.refusal = L"The switches are longer than the " + std::to_wstring(kMostTakenLength) +
+                          L" characters the installer reads: choose a shorter file or folder.";
     }
     return reading;
 }

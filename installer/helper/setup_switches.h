@@ -8,7 +8,7 @@
 // PowerShell's call operator passes one holding a space, is that same switch), in any letter
 // case; NSIS's /D= and _?= take the rest of the line, as NSIS itself reads them. A switch the
 // program does not take is refused: a mistyped one (/BRIGTHNESS=40) must not install without
-// doing what was asked.
+// doing what was asked; so are switches the installer could not read whole.
 enum class SwitchSet {
     Installer,    // /S /NCRC /NOPATH /DOWNGRADE /BRIGHTNESS=<value> /LOG=<file> /D=<folder>
     Uninstaller,  // /S /NCRC /LOG=<file> _?=<folder>
