@@ -6,8 +6,10 @@ rem Run it as SYSTEM (a deployment tool, a startup script) or from an elevated p
 rem   light-installation.cmd install <light-<version>-win64.msi or ...-win64-setup.exe> [<log>]
 rem   light-installation.cmd remove [<log>]
 rem With a log file, both steps append what they say to it. Ends with the exit code of the
-rem removal if it failed (nothing is installed then), or of the installation; 2 for a command
-rem line it does not take.
+rem removal if it failed (nothing is installed then), or of the installation, or 3010 where a
+rem step asked for a restart; 2 for a command line it does not take.
+rem Every name is read with delayed expansion off and used with it on, so that a folder called
+rem "R&D" or "Light!" is one name.
 setlocal EnableExtensions DisableDelayedExpansion
 set "verb=%~1"
 set "installer=%~2"
@@ -28,54 +30,72 @@ for %%f in ("%installer%") do set "kind=%%~xf"
 if not exist "%installer%" set "kind=missing"
 if /i "%kind%"==".msi" goto :installer_read
 if /i "%kind%"==".exe" goto :installer_read
-echo light-installation.cmd: %installer% is neither Light's MSI nor its setup program 1>&2
+echo light-installation.cmd: "%installer%" is neither Light's MSI nor its setup program 1>&2
 exit /b 2
 :installer_read
-set "log_switch="
-set "msi_log="
-if defined log set "log_switch=/LOG="%log%"" & set "msi_log=/l*v+ "%log%""
 
-rem The EXE installer's installation, or version 1.0.0's under its legacy key where it is ours.
-if /i "%kind%"==".exe" goto :exe_removed
-call :value "HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Orvane.Light" QuietUninstallString
-set "uninstall=%value%"
-if defined uninstall goto :remove_exe
-set "legacy=HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Light"
-call :value "%legacy%" Publisher
-if not "%value%"=="Orvane" goto :exe_removed
-call :value "%legacy%" InstallLocation
-if not defined value goto :exe_removed
-if not exist "%value%\light.exe" goto :exe_removed
-if not exist "%value%\setup-helper.exe" goto :exe_removed
-call :value "%legacy%" QuietUninstallString
-set "uninstall=%value%"
-if not defined uninstall goto :exe_removed
-:remove_exe
-echo Removing the installation of Light's EXE installer: %uninstall%
-%uninstall% %log_switch%
-if errorlevel 1 exit /b %errorlevel%
-:exe_removed
-
-rem The MSI's installation, by the product code it records.
-if /i "%kind%"==".msi" goto :msi_removed
-call :value "HKLM\SOFTWARE\Orvane\Light" ProductCode
-if not defined value goto :msi_removed
-echo Removing the installation of Light's MSI: msiexec /x %value%
-start "" /wait msiexec /x %value% /qn %msi_log%
-if errorlevel 1 exit /b %errorlevel%
-:msi_removed
-
-if not defined installer exit /b 0
-echo Installing %installer%
-if /i "%kind%"==".msi" (
-    start "" /wait msiexec /i "%installer%" /qn %msi_log%
-) else (
-    start "" /wait "%installer%" /S %log_switch%
+rem The EXE installer's installation, or version 1.0.0's under its legacy key where it is ours;
+rem the MSI's, by the product code it records.
+set "uninstall="
+set "product="
+set "key=HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall"
+if /i not "%kind%"==".exe" (
+    call :value uninstall "%key%\Orvane.Light" QuietUninstallString
+    call :value publisher "%key%\Light" Publisher
+    call :value folder "%key%\Light" InstallLocation
+    call :value legacy "%key%\Light" QuietUninstallString
 )
-exit /b %errorlevel%
+if /i not "%kind%"==".msi" call :value product "HKLM\SOFTWARE\Orvane\Light" ProductCode
 
-rem Sets value to a string value of a key in the 64-bit view of the registry, or to nothing.
+setlocal EnableDelayedExpansion
+set "restart=0"
+if not defined uninstall if "!publisher!"=="Orvane" if exist "!folder!\light.exe" (
+    if exist "!folder!\setup-helper.exe" set "uninstall=!legacy!"
+)
+if not defined uninstall goto :exe_removed
+echo Removing the installation of Light's EXE installer: !uninstall!
+if defined log (!uninstall! /LOG="!log!") else (!uninstall!)
+call :succeeded
+if !errorlevel! neq 0 exit /b !errorlevel!
+:exe_removed
+if not defined product goto :msi_removed
+echo Removing the installation of Light's MSI: msiexec /x !product!
+if defined log (
+    start "" /wait msiexec /x !product! /qn /l*v+ "!log!"
+) else (
+    start "" /wait msiexec /x !product! /qn
+)
+call :succeeded
+if !errorlevel! neq 0 exit /b !errorlevel!
+:msi_removed
+if not defined installer exit /b !restart!
+echo Installing "!installer!"
+if /i "!kind!"==".msi" (
+    if defined log (
+        start "" /wait msiexec /i "!installer!" /qn /l*v+ "!log!"
+    ) else (
+        start "" /wait msiexec /i "!installer!" /qn
+    )
+) else (
+    if defined log (start "" /wait "!installer!" /S /LOG="!log!") else (start "" /wait "!installer!" /S)
+)
+call :succeeded
+if !errorlevel! neq 0 exit /b !errorlevel!
+exit /b !restart!
+
+rem Sets the variable named first to a string value of a key in the 64-bit view of the registry,
+rem or to nothing.
 :value
-set "value="
-for /f "tokens=2,*" %%a in ('reg query "%~1" /v %2 /reg:64 2^>nul ^| find "%2"') do set "value=%%b"
+set "%~1="
+for /f "tokens=2,*" %%a in ('reg query "%~2" /v %~3 /reg:64 2^>nul ^| find "%~3"') do set "%~1=%%b"
 exit /b 0
+
+rem Whether the step before succeeded: 0, or Windows Installer's 3010 or 1641, which ask for a
+rem restart that this script reports at its end; any other exit code, negative ones included, is
+rem kept in errorlevel. (Not within parentheses: there, Wine's cmd ends the script at its exit.)
+:succeeded
+set "code=%errorlevel%"
+if "%code%"=="0" exit /b 0
+if "%code%"=="3010" set "restart=3010" & exit /b 0
+if "%code%"=="1641" set "restart=3010" & exit /b 0
+exit /b %code%

@@ -109,19 +109,20 @@ check "removing the feature leaves nothing: $outcome" test "$outcome" = 0//0x28
 msi /x "$package" >/dev/null
 
 # One installation per machine, the other way round, and the script that moves a PC from one
-# installer to the other, keeping the remembered brightness: a removal that fails stops it.
-install "$setup" '/BRIGHTNESS=50 /D=C:\Program Files\Orvane Light' >/dev/null
+# installer to the other, keeping the remembered brightness, whatever the names of folders and
+# files: a removal that fails stops it.
+install "$setup" "/BRIGHTNESS=50 /D=$target" >/dev/null
 check "the EXE installer installs" test "$?/$(stored)" = 0/0x32
 msi /i "$package"
-outcome="$?/$(entry "$package")"
-check "the package refuses beside it, and installs nothing: $outcome" test "${outcome%/}" != 0
+outcome="$(($? != 0))/$(entry "$package")"
+check "the package refuses beside it, and installs nothing: $outcome" test "$outcome" = 1/
 moving() { win cmd /c "$(windows_path "$here/../deploy/light-installation.cmd")" "$@"; }
-hold "$drive/Program Files/Orvane Light/README.txt"
+hold "$folder/README.txt"
 moving install "$(windows_path "$package")" >/dev/null
 outcome="$?/$(entry "$package")"
 release
 check "moving to the package stops where the EXE's uninstallation fails: $outcome" test "$outcome" = 4/
-moving install "$(windows_path "$package")" "$(windows_path "$work/moving.log")" >/dev/null
+moving install "$(windows_path "$package")" "$(windows_path "$work/moving & more.log")" >/dev/null
 outcome="$?/$(value "$apps" DisplayName)/$(entry "$package" | cut -d/ -f1)/$(stored)"
 check "and moves it once it can, the brightness kept: $outcome" test "$outcome" = 0//Light/0x32
 moving install "$(windows_path "$setup")" >/dev/null
