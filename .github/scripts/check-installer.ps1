@@ -218,7 +218,9 @@ if ($Setup) {
 if ($Msi) {
     $msiFile = (Get-Item -LiteralPath $Msi).FullName
     $version = (Split-Path $msiFile -Leaf) -replace '^light-(.+)-win64\.msi$', '$1'
-    $install = '/i', "`"$msiFile`""
+    # Into a folder of its own: the task, the PATH entry and the Apps entry must name it.
+    $folder = 'C:\Program Files\Orvane Light'
+    $install = '/i', "`"$msiFile`"", "INSTALLDIR=`"$folder`""
     Assert-Download $msiFile
     # Windows Installer's own validation (ICE), through the WiX tool the workflow installs.
     Invoke-Native wix 'msi', 'validate', $msiFile | Out-Host
@@ -278,6 +280,7 @@ if ($Msi) {
 if ($Setup -and $Msi) {
     # light-installation.cmd moves a PC from the installer's installation to the MSI's and back,
     # keeping the remembered brightness, then removes whichever is there.
+    $folder = 'C:\Program Files\Light'
     Invoke-Installer $setupFile '/S'
     foreach ($run in @("install `"$msiFile`"", 1), @("install `"$setupFile`"", 0), @('remove', $null)) {
         Invoke-Installer cmd.exe "/c `"`"$deploy\light-installation.cmd`" $($run[0]) `"$log`"`""
