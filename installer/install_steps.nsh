@@ -65,7 +65,7 @@ Function RemoveEarlierInstallation
         ${EndIf}
         ; An uninstaller run in place may leave itself and its folder behind.
         Delete "$Recorded\uninstall.exe"
-        RMDir "$Recorded"
+        ${RemoveFolder} "$Recorded"
     ${EndIf}
     StrCpy $Recorded ""
 FunctionEnd
@@ -223,7 +223,7 @@ Function UndoInstallation
     Delete "$INSTDIR\setup-helper.exe"
     Delete "$INSTDIR\uninstall.exe"
     ${If} $CreatedFolder == 1
-        RMDir "$INSTDIR"
+        ${RemoveFolder} "$INSTDIR"
     ${EndIf}
 FunctionEnd
 

@@ -119,6 +119,19 @@ Var FailureReason
     Quit
 !macroend
 !define Refuse "!insertmacro Refuse"
+; Removes a folder once it is empty: a program that has just ended, or a scanner, may hold a file
+; in it for a moment. Sets the error flag where the folder stays.
+!macro RemoveFolder folder
+    Push $R7
+    ${For} $R7 1 20
+        ClearErrors
+        RMDir "${folder}"
+        ${IfNotThen} ${Errors} ${|} ${ExitFor} ${|}
+        Sleep 250
+    ${Next}
+    Pop $R7
+!macroend
+!define RemoveFolder "!insertmacro RemoveFolder"
 
 ; Sets var to 1 where the switches in $R0 (as ReadSwitches leaves them) hold the switch, and to
 ; "" where they do not; GetOptions skips what is quoted, a /LOG= file's name included.

@@ -70,7 +70,7 @@ Function un.RemoveUninstaller
         Sleep 250
     ${Next}
     Delete /REBOOTOK "$INSTDIR\uninstall.exe"
-    RMDir "$INSTDIR"
+    ${RemoveFolder} "$INSTDIR"
     ${If} ${FileExists} "$INSTDIR"
         ${Say} "$INSTDIR holds files that Light did not install, and was left."
     ${EndIf}

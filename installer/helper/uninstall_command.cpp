@@ -60,8 +60,13 @@ DWORD UninstallAndWait(const std::wstring& logFile) {
         return kUninstallFailed;
     }
     MoveOutOfTheWay(self);
-    if (!RemoveDirectoryW(folder.c_str())) {
-        Report(folder + L" holds files that Light did not install, and was left.");
+    // The uninstaller's file, though deleted, may be held for a moment after it ended.
+    for (int attempt = 0; !RemoveDirectoryW(folder.c_str()); ++attempt) {
+        if (attempt == 20) {
+            Report(folder + L" holds files that Light did not install, and was left.");
+            break;
+        }
+        Sleep(100);
     }
     return 0;
 }
