@@ -7,14 +7,13 @@
 set -uo pipefail
 . "$(dirname "$0")/support/check.sh"
 source=$1
-# GitHub's parser and a PowerShell grammar, as their lockfile pins them, without running any
-# package's install scripts; installed again only when the lockfile changes.
+# GitHub's parser and a PowerShell grammar, as their lockfile pins them: ./dev test installs them.
 tool=$2/npm
 parser=$tool/node_modules/@actions/workflow-parser/dist/index.js
-locked=$(dirname "$0")/support/parsers
-if [ ! -f "$parser" ] || ! cmp -s "$locked/package-lock.json" "$tool/package-lock.json"; then
-    mkdir -p "$tool" && cp "$locked/package.json" "$locked/package-lock.json" "$tool" &&
-        (cd "$tool" && npm ci --ignore-scripts --silent --no-audit --no-fund) || exit 1
+if ! cmp -s "$(dirname "$0")/support/parsers/package-lock.json" "$tool/package-lock.json" ||
+    [ ! -f "$parser" ]; then
+    echo "FAILED: the parsers are not installed in $tool as their lockfile pins them (./dev test does)"
+    exit 1
 fi
 check "the workflows are valid for GitHub Actions" node "$(dirname "$0")/support/workflow_check.mjs" \
     "$parser" "$source"/.github/workflows/*.yml
@@ -41,10 +40,12 @@ said=$(LIGHT_SIGN_PFX_BASE64=$(printf key | base64) GITHUB_OUTPUT=$work/output "
     exit 3' "$work/key")
 check "a package that fails: its status, the key readable by this user only, and then gone" \
     test "$?/$said/$(test -e "$(cat "$work/key")"; echo $?)" = "3/600 key/1"
-# The environment, then the exit code, the umask the package ran with and what GITHUB_OUTPUT got.
+# The environment, then the exit code, the umask the package ran with and what GITHUB_OUTPUT got;
+# a PIN that the job's outputs could hold is refused.
 for row in "LIGHT_SIGN_PFX_BASE64=a2V5|0 $(umask) signed=true" \
     "LIGHT_SIGN_PKCS11_MODULE=/token.so|0 $(umask) signed=true" "LIGHT_SIGN_PFX_BASE64=|0 $(umask) signed=false" \
-    "LIGHT_REQUIRE_SIGNING=true|1" "LIGHT_REQUIRE_SIGNING=true LIGHT_SIGN_PFX_BASE64=a2V5|0 $(umask) signed=true"; do
+    "LIGHT_REQUIRE_SIGNING=true|1" "LIGHT_REQUIRE_SIGNING=true LIGHT_SIGN_PFX_BASE64=a2V5|0 $(umask) signed=true" \
+    "LIGHT_SIGN_PKCS11_MODULE=/token.so LIGHT_SIGN_PIN=#:#:#|1"; do
     rm -f "$work/output" "$work/umask"
     # shellcheck disable=SC2086  # one variable or two
     env ${row%|*} GITHUB_OUTPUT="$work/output" "$package" bash -c 'umask >"$0"' "$work/umask" >/dev/null
@@ -52,29 +53,47 @@ for row in "LIGHT_SIGN_PFX_BASE64=a2V5|0 $(umask) signed=true" \
     check "package-release with ${row%|*}: $outcome" test "$outcome" = "${row#*|}"
 done
 
+# The step that installs a PKCS#11 module from its maker: only the file its SHA-256 names.
+module=$work/module/p11.so
+printf module >"$work/p11.so"
+for row in "$(printf other | sha256sum)|1/" "$(sha256sum <"$work/p11.so")|0/module"; do
+    LIGHT_SIGN_PKCS11_MODULE=$module LIGHT_SIGN_PKCS11_MODULE_URL=file://$work/p11.so \
+        LIGHT_SIGN_PKCS11_MODULE_SHA256=${row:0:64} "$source/.github/scripts/install-pkcs11-module" >/dev/null 2>&1
+    check "a PKCS#11 module downloaded: ${row#*|}" test "$?/$(cat "$module" 2>/dev/null)" = "${row#*|}"
+done
+
+# A container job's workspace belongs to another user: dev stops where git refuses to read its
+# history, which dates the build, and goes on once the job's own step has named it safe.
+git clone -q "$source" "$work/clone" && cp "$source/dev" "$work/clone" && chown "$((UID + 1))" "$work/clone" &&
+    mkdir "$work/home"
+dated() { HOME=$work/home "$work/clone/dev" 2>&1 | head -n 1; }
+check "dev stops where git refuses the history: $(dated)" grep -q "^dev: git cannot read" <<<"$(dated)"
+HOME=$work/home GITHUB_WORKSPACE=$work/clone bash -c "$(python3 -c 'import sys, yaml
+print(next(step["run"] for step in yaml.safe_load(open(sys.argv[1]))["jobs"]["test"]["steps"]
+           if "safe.directory" in step.get("run", "")))' "$source/.github/workflows/release.yml")"
+check "and goes on once the test job's step has named it safe" test "$(dated)" = "dev: no command given"
+[ ! -e "$source/.git" ] || check "no tracked file is one that .gitignore ignores" \
+    test -z "$(git -C "$source" ls-files -ci --exclude-standard)"
+
 # What build gathers and lists, and the check attest and release make of it before anything else.
-mkdir -p "$work/build/winget/manifests" "$work/bin" "$work/one" && (cd "$work/build" && touch light-1-win64-setup.exe \
+mkdir -p "$work/build/winget/manifests" && (cd "$work/build" && touch light-1-win64-setup.exe \
     light-1-win64.msi light-1-win64.zip light-1.buildinfo SHA256SUMS release-notes.md winget/manifests/m.yaml)
 GITHUB_OUTPUT=$work/digests "$source/.github/scripts/release-files" "$work/build" 1 "$work/release"
 step=$(python3 -c 'import sys, yaml; print(next(step["run"] for step in yaml.safe_load(open(sys.argv[1]))
-    ["jobs"]["attest"]["steps"] if "DIGESTS" in step.get("env", {})))' "$source/.github/workflows/release.yml")
+    ["jobs"]["attest"]["steps"] if step.get("working-directory") == "release"))' "$source/.github/workflows/release.yml")
 for change in ":|0" "echo >>light-1-win64.msi|1" "touch more|1" "rm SHA256SUMS|1" "rm -r -- * && digests=|1"; do
     rm -rf "$work/files" && cp -R "$work/release" "$work/files" && digests=$(sed '1d;$d' "$work/digests")
     (cd "$work/files" && eval "${change%|*}" && DIGESTS=$digests bash -eo pipefail -c "$step" >/dev/null 2>&1)
     check "build's 7 files listed, then checked after: ${change%|*}" test "$?/$(grep -c '  ' "$work/digests")" = "${change#*|}/7"
 done
-# release-check, with a stand-in gh giving GitHub's answer, or failing where there is none.
-printf '#!/bin/sh\n[ -n "$GH_REPLY" ] && printf %%s "$GH_REPLY"\n' >"$work/bin/gh" && chmod +x "$work/bin/gh"
-a='{"name":"a","size":1,"state":"uploaded","digest":"sha256:'$(printf x | tee "$work/one/a" | sha256sum | cut -c1-64)'"'
-for row in 'unpublished|[{"tag_name":"v1","draft":true}]|0' 'unpublished|[{"tag_name":"v1","draft":false}]|1' \
-    'unpublished||1' 'attached|{"assets":[A}]}|0' 'attached|{"assets":[A,"size":2}]}|1' 'attached|{"assets":[]}|1' \
-    'attached|{"assets":[A,"digest":"sha256:0"}]}|1' 'attached|{"assets":[A},A,"name":"b"}]}|1' \
-    'attached|{"assets":[A,"state":"open"}]}|1'; do
-    IFS='|' read -r verb reply status <<<"${row//A/$a}"
-    GH_REPLY=$reply PATH=$work/bin:$PATH GITHUB_REPOSITORY=o/r GITHUB_REF_NAME=v1 \
-        "$source/.github/scripts/release-check" "$verb" 1 "$work/one" >/dev/null 2>&1
-    check "release-check $verb, GitHub answering ${reply:-nothing}" test "$?" = "$status"
-done
+# Which build hands on as its outputs, in characters that hold no secret, and the later jobs read.
+digests=$(sed '1d;$d' "$work/digests") && rm -f "$work/output"
+GITHUB_OUTPUT=$work/encoded "$source/.github/scripts/job-outputs" put digests "$digests" &&
+    GITHUB_OUTPUT=$work/output "$source/.github/scripts/job-outputs" get digests "$(sed -n 's/^digests=//p' "$work/encoded")"
+check "build's digests handed on without a letter or digit, and read back whole" test \
+    "$(sed -n 's/^digests=//p' "$work/encoded" | grep -c '[[:alnum:]]')/$(sed '1d;$d' "$work/output")" = "0/$digests"
+said=$(python3 "$(dirname "$0")/support/github_standin.py" "$source/.github/scripts" 2>&1)
+check "publishing, against a stand-in GitHub: $said" test "$?" = 0
 msi=$(find "$2" -maxdepth 1 -name 'light-*-win64.msi' | head -n 1)  # where the build made one
 code() { msiinfo export "$msi" Property | tr -d '\r' | sed -n "s/^$1\t//p"; }
 [ -z "$msi" ] || check "the release notes name the MSI's product code, then its upgrade code" test \
