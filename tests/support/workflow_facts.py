@@ -23,9 +23,14 @@ def action(step):
     return step.get("uses", "run").split("@")[0]
 
 
-def label(step):  # an action by its name, a draft as such, the check of build's digests, else line 1
-    return action(step) + " draft" * (step.get("with", {}).get("draft") is True) if "uses" in step else \
-        "digests" if "DIGESTS" in step.get("env", {}) else step["run"].splitlines()[0]
+def label(step):  # an action by its name, the check of build's digests as such, else its first line
+    return action(step) if "uses" in step else \
+        "digests" if "DIGESTS" in step.get("env", {}) and "find" in step["run"] else step["run"].splitlines()[0]
+
+
+def commands(step):  # the program each line of a step runs, assignments aside
+    return [line.split()[0] for line in step.get("run", "").splitlines()
+            if line.strip() and not re.fullmatch(r"\w+=\S*", line.strip())]
 
 
 def step_of(job, name):
@@ -43,6 +48,10 @@ ecosystems = yaml.safe_load((source / ".github/dependabot.yml").read_text())["up
 reading = {"contents": "read"}
 checkout, download = "actions/checkout", "actions/download-artifact"
 unpublished = ".github/scripts/release-check unpublished"
+safe = 'git config --global --add safe.directory "$GITHUB_WORKSPACE"'
+outputs = ["signed", "artifact-id", "digests"]
+decode = ".github/scripts/job-outputs get " + " ".join(f'{name} "${name.upper().replace("-", "_")}"' for name in outputs)
+dev_package = re.search(r"\n    package\)\n(.*?)\n        ;;", (source / "dev").read_text(), re.S)[1]
 facts = [
     ("the workflows grant nothing, or reading, to all their jobs; each job's own permissions",
      [[workflow.get("permissions") for workflow in workflows.values()],
@@ -69,23 +78,42 @@ facts = [
      [[job for job, body in jobs.items() if "secrets." in yaml.safe_dump(body)],
       {job: body["environment"] for job, body in jobs.items() if "environment" in body}],
      [["release.build"], {"release.build": "release"}]),
-    ("nothing from npm runs where the secrets are",
-     [word for word in ("npm", "node", "./dev test") if word in yaml.safe_dump(release["build"])],
-     []),
+    ("build runs GitHub's checkout and upload actions, apt-get, git and this repository's scripts "
+     "only; its secrets reach package-release on ./dev package alone, which runs nothing from npm",
+     [sorted({action(step) for step in release["build"]["steps"] if "uses" in step}),
+      sorted({word for step in release["build"]["steps"] for word in commands(step)
+              if not re.fullmatch(r"(\.github/scripts|installer)/[\w.-]+", word)}),
+      [step["run"] for step in release["build"]["steps"] if "secrets." in yaml.safe_dump(step)],
+      re.findall(r"\b(?:npm|npx|node|install_workflow_tools)\b", dev_package)],
+     [["actions/checkout", "actions/upload-artifact"], ["apt-get", "git"],
+      [".github/scripts/package-release ./dev package"], []]),
+    ("every container job names its workspace safe for git right after its checkout",
+     {job: label(body["steps"][[action(step) for step in body["steps"]].index(checkout) + 1])
+      for job, body in jobs.items() if "container" in body},
+     {job: safe for job, body in jobs.items() if "container" in body}),
+    ("jobs that may write run GitHub's own actions only",
+     sorted({step["uses"].split("@")[0] for job, step in steps if "write" in jobs[job].get("permissions", {})
+             .values() and "uses" in step and not step["uses"].startswith("actions/")}), []),
+    ("build's outputs written by job-outputs, which is all that reads them in the later jobs",
+     [release["build"]["outputs"], label(next(step for step in release["build"]["steps"] if step.get("id") == "outputs")),
+      sorted({job for job, body in release.items() for step in body["steps"]
+              if "needs.build.outputs" in yaml.safe_dump(step) and step.get("run") != decode})],
+     [{name: f"${{{{ steps.outputs.outputs.{name} }}}}" for name in outputs},
+      ".github/scripts/job-outputs put " + " ".join(f'{name} "${name.upper().replace("-", "_")}"' for name in outputs),
+      []]),
     ("every artifact taken by the id its upload gave, into one folder, refusing a changed one",
      {job: step["with"] for job, step in steps if action(step) == download},
-     {job: {"artifact-ids": f"${{{{ needs.{uploader}.outputs.artifact-id }}}}", "merge-multiple": True,
-            "digest-mismatch": "error", "path": path} for job, uploader, path in
-      [*((f"release.{job}", "build", "release") for job in ("windows", "attest", "release")),
-       ("windows.msi", "msi-package", "downloads")]}),
+     {job: {"artifact-ids": f"${{{{ {given}.outputs.artifact-id }}}}", "merge-multiple": True,
+            "digest-mismatch": "error", "path": path} for job, given, path in
+      [*((f"release.{job}", "steps.build", "release") for job in ("windows", "attest", "release")),
+       ("windows.msi", "needs.msi-package", "downloads")]}),
     ("a published tag refused first and last, and every file checked against build's digests, the "
-     "same way, before anything is attested or published",
+     "same way, before anything is attested or published, by publish-release alone",
      [[label(step) for step in release[job]["steps"]] for job in ("tag", "attest", "release")]
      + [len({step_of(job, "digests").get("run") for job in ("attest", "release")})],
      [[checkout, 'installer/release-notes "$GITHUB_REF_NAME" >/dev/null', unpublished],
-      [download, "digests", "actions/attest-build-provenance"],
-      [checkout, download, "digests", unpublished, "softprops/action-gh-release draft",
-       '.github/scripts/release-check attached "$RELEASE_ID" release'], 1]),
+      [checkout, decode, download, "digests", "actions/attest-build-provenance"],
+      [checkout, decode, download, "digests", ".github/scripts/publish-release release"], 1]),
     ("every download attested (release-check sees that each is attached)",
      lines(step_of("attest", "actions/attest-build-provenance")["with"]["subject-path"]),
      sorted(f"release/{file}" for file in downloads)),
