@@ -64,8 +64,9 @@ done
 
 # A container job's workspace belongs to another user: dev stops where git refuses to read its
 # history, which dates the build, and goes on once the job's own step has named it safe.
-git clone -q "$source" "$work/clone" && cp "$source/dev" "$work/clone" && chown "$((UID + 1))" "$work/clone" &&
-    mkdir "$work/home"
+git init -q "$work/clone" && git -C "$work/clone" -c user.name=light -c user.email=light@localhost \
+    commit -q --allow-empty -m dated && cp "$source/dev" "$work/clone" &&
+    chown "$((UID + 1))" "$work/clone" && mkdir "$work/home"
 dated() { HOME=$work/home "$work/clone/dev" 2>&1 | head -n 1; }
 check "dev stops where git refuses the history: $(dated)" grep -q "^dev: git cannot read" <<<"$(dated)"
 HOME=$work/home GITHUB_WORKSPACE=$work/clone bash -c "$(python3 -c 'import sys, yaml
