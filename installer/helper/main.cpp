@@ -6,12 +6,17 @@
 //   setup-helper path-remove /RECORDED            the folder path-add remembered, then forgets
 //                                                  it: exit 0 removed or none, 2 left as it is
 //   setup-helper task-register <folder>           registers the task for <folder>: exit 0, or 1
-//   setup-helper task-delete                      ends and deletes the task: exit 0, or 1
+//   setup-helper task-stop <folder>               ends a run of the task, and waits for
+//                                                  <folder>'s light.exe to end: exit 0, or 1
+//   setup-helper task-delete <folder>             ends it so, and deletes the task: exit 0, or 1
 //   setup-helper task-definition <folder> <file>  writes the definition task-register registers
 //                                                  to <file>: exit 0, or 1
 //   setup-helper check-folder <folder> <Program Files> [<installed folder>]
 //                                                  exit 0, or the problem (install_folder.h)
 //   setup-helper check-brightness <text>          exit 0 a brightness option, 1 not
+//   setup-helper wait-windows-installer <milliseconds>
+//                                                  exit 0 once no transaction of Windows
+//                                                  Installer runs, 1 if one still runs then
 //   setup-helper switches setup|uninstall <file>  reads the installer's or the uninstaller's
 //                                                  command line, which LIGHT_COMMAND_LINE holds,
 //                                                  and writes to <file>, UTF-16, the switches
@@ -20,9 +25,11 @@
 //   setup-helper run <milliseconds> <program> [argument]...
 //                                                  the program's exit code, 256 if it did not
 //                                                  start, 258 if it was ended at the limit
-//   setup-helper uninstall [/LOG=<file>]          removes the installation it belongs to, and
+//   setup-helper uninstall [/LOG=<file>]          removes the installation it belongs to, once
+//                                                  no other installation of Light runs, and
 //                                                  returns when all is gone: 0; 2 refused; 4 a
-//                                                  step failed; what it says is appended to the
+//                                                  step failed, or another installation did not
+//                                                  end in time; what it says is appended to the
 //                                                  log too
 // Commands and options are read in any letter case; a folder may be given with a trailing
 // backslash or "\." (as Windows Installer writes one), and a /LOG= file relative to the current
@@ -37,6 +44,7 @@
 #include "installer/helper/brightness_option.h"
 #include "installer/helper/full_path.h"
 #include "installer/helper/install_folder.h"
+#include "installer/helper/installation_lock.h"
 #include "installer/helper/path_command.h"
 #include "installer/helper/setup_switches.h"
 #include "installer/helper/task_definition.h"
@@ -82,7 +90,8 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (is(L"path-remove", 2)) return RemoveFromSystemPath(FolderPath(arguments[1]));
     if (is(L"task-register", 2)) return static_cast<int>(RegisterTask(FolderPath(arguments[1])));
-    if (is(L"task-delete", 1)) return static_cast<int>(DeleteTask());
+    if (is(L"task-stop", 2)) return static_cast<int>(StopTask(FolderPath(arguments[1])));
+    if (is(L"task-delete", 2)) return static_cast<int>(DeleteTask(FolderPath(arguments[1])));
     if (is(L"task-definition", 3)) {
         return static_cast<int>(WriteTaskDefinition(FolderPath(arguments[1]), arguments[2]));
     }
@@ -100,13 +109,13 @@ int wmain(int argc, wchar_t** argv) {
         return static_cast<int>(
             UninstallCommand(std::vector<std::wstring>(arguments.begin() + 1, arguments.end())));
     }
+    wchar_t* end = nullptr;
+    const unsigned long milliseconds = arguments.size() >= 2 ? std::wcstoul(argv[2], &end, 10) : 0;
+    if (end == argv[2] || end == nullptr || *end != L'\0') return kUsage;
+    if (is(L"wait-windows-installer", 2)) return WindowsInstallerIdle(milliseconds) ? 0 : 1;
     if (arguments.size() >= 3 && Same(argv[1], L"run")) {
-        wchar_t* end = nullptr;
-        const unsigned long limitMs = std::wcstoul(argv[2], &end, 10);
-        if (end != argv[2] && *end == L'\0') {
-            const std::vector<std::wstring> program(arguments.begin() + 2, arguments.end());
-            return static_cast<int>(RunWithTimeLimit(program[0], CommandLineOf(program), limitMs));
-        }
+        const std::vector<std::wstring> program(arguments.begin() + 2, arguments.end());
+        return static_cast<int>(RunWithTimeLimit(program[0], CommandLineOf(program), milliseconds));
     }
     return kUsage;
 }

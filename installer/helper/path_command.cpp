@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -67,7 +68,10 @@ std::optional<SystemPath> ReadSystemPath(HKEY key, std::wstring& why) {
     return path;
 }
 
-PathOutcome Change(std::wstring_view folder, bool add) {
+// Adds or removes `folder`; `beforeWriting`, if given, runs once the PATH is known to change, and
+// leaves it as it is by returning false.
+PathOutcome Change(std::wstring_view folder, bool add,
+                   const std::function<bool()>& beforeWriting = nullptr) {
     HKEY key = nullptr;
     LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEnvironmentKey, 0,
                                    KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY, &key);
@@ -86,6 +90,8 @@ PathOutcome Change(std::wstring_view folder, bool add) {
         outcome = PathAlreadyAsWanted;
     } else if (changed->size() > kMaxPathLength) {
         outcome = LeftAsItIs(L"with this folder it would be longer than 32,767 characters.");
+    } else if (beforeWriting && !beforeWriting()) {
+        outcome = PathLeftAsItIs;
     } else {
         // The size in bytes counts the terminating NUL; the value keeps its type.
         status = RegSetValueExW(key, kPathName, 0, path->type,
@@ -138,25 +144,33 @@ PathOutcome RemoveFromSystemPath(std::wstring_view folder) {
 }
 
 PathOutcome AddToSystemPathRecorded(std::wstring_view folder) {
-    const PathOutcome outcome = AddToSystemPath(folder);
-    if (outcome != PathChanged) return outcome;
-    HKEY key = nullptr;
-    const std::wstring text(folder);
-    LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, nullptr, 0,
-                                     KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr);
-    if (status == ERROR_SUCCESS) {
-        status =
-            RegSetValueExW(key, kRecordName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                           static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-        RegCloseKey(key);
+    if (folder.find(L';') != std::wstring_view::npos) {
+        return LeftAsItIs(L"the folder's name holds a ';'.");
     }
-    // Unrecorded, the entry would outlive the uninstallation: take it off again.
-    if (status != ERROR_SUCCESS) {
-        Report(L"Could not record the PATH entry (error " + std::to_wstring(status) + L").");
-        RemoveFromSystemPath(folder);
-        return PathLeftAsItIs;
-    }
-    return PathChanged;
+    // Recorded before it is added: an entry never outlives its record, whatever stops this
+    // halfway, so that taking off the recorded folder undoes any part of this.
+    bool recorded = false;
+    const PathOutcome outcome = Change(folder, true, [&] {
+        HKEY key = nullptr;
+        const std::wstring text(folder);
+        LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, nullptr, 0,
+                                         KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr);
+        if (status == ERROR_SUCCESS) {
+            status = RegSetValueExW(key, kRecordName, 0, REG_SZ,
+                                    reinterpret_cast<const BYTE*>(text.c_str()),
+                                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+            RegCloseKey(key);
+        }
+        recorded = status == ERROR_SUCCESS;
+        if (!recorded) {
+            Report(L"The system PATH was left as it is: the entry could not be recorded (error " +
+                   std::to_wstring(status) + L").");
+        }
+        return recorded;
+    });
+    // A PATH left as it was needs no record.
+    if (recorded && outcome != PathChanged) RemoveRecordedFromSystemPath();
+    return outcome;
 }
 
 PathOutcome RemoveRecordedFromSystemPath() {

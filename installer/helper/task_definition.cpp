@@ -9,6 +9,7 @@
 
 #include "firmware/com_values.h"
 #include "installer/helper/com_ptr.h"
+#include "installer/helper/light_runs.h"
 #include "installer/helper/report.h"
 #include "installer/helper/task_resource.h"
 #include "installer/helper/task_scheduler.h"
@@ -72,14 +73,41 @@ std::optional<std::wstring> TaskDefinitionFor(std::wstring_view folder) {
     return definition;
 }
 
-// 0 for a step that succeeded; otherwise says what failed, and 1.
+// Neither there nor ever registered, or deleted by an earlier, interrupted uninstallation.
+constexpr HRESULT kNoSuchTask = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+// SCHED_S_SOME_TRIGGERS_FAILED, which MinGW-w64's headers lack: registered, but a trigger will
+// not start the task.
+constexpr HRESULT kSomeTriggersFailed = 0x0004131B;
+
+// 0 for a step that succeeded; otherwise says what failed, and 1. A success that the Task
+// Scheduler qualified is said too.
 DWORD Outcome(const wchar_t* what, HRESULT status) {
-    if (SUCCEEDED(status)) return 0;
     wchar_t code[16];
     std::swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(status));
-    Report(std::wstring(L"Could not ") + what + L" the scheduled task '" + kTaskName +
-           L"' (error " + code + L").");
+    const std::wstring task = std::wstring(L" the scheduled task '") + kTaskName + L"'";
+    if (status == kSomeTriggersFailed) {
+        Report(L"Registered" + task + L", but the Task Scheduler says that not all of its " +
+               L"triggers will start it (" + code + L").");
+    } else if (SUCCEEDED(status) && status != S_OK) {
+        Report(std::wstring(L"The Task Scheduler answered ") + code + L" to: " + what + task +
+               L".");
+    }
+    if (SUCCEEDED(status)) return 0;
+    Report(std::wstring(L"Could not ") + what + task + L" (error " + code + L").");
     return 1;
+}
+
+// Ends the task's run, if there is one, and `folder`'s light.exe; then `next`, on the task.
+HRESULT Stopped(ITaskFolder& root, BSTR name, std::wstring_view folder,
+                HRESULT (*next)(ITaskFolder&, BSTR)) {
+    ComPtr<IRegisteredTask> task;
+    const HRESULT found = root.GetTask(name, task.put());
+    if (found == kNoSuchTask) return EndLightRuns(folder) ? S_OK : E_FAIL;
+    if (FAILED(found)) return found;
+    // Returns at once, its program still running.
+    static_cast<void>(task->Stop(0));
+    if (!EndLightRuns(folder)) return HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION);
+    return next(root, name);
 }
 
 }  // namespace
@@ -110,20 +138,25 @@ DWORD RegisterTask(std::wstring_view folder) {
     return Outcome(L"register", InRootTaskFolder(registerIn));
 }
 
-DWORD DeleteTask() {
+DWORD DeleteTask(std::wstring_view folder) {
     const Bstr name(kTaskName);
     if (!name) return Outcome(L"delete", E_OUTOFMEMORY);
     const auto deleteIn = [&](ITaskFolder& root) {
-        ComPtr<IRegisteredTask> task;
-        const HRESULT found = root.GetTask(name.get(), task.put());
-        // Never registered, or deleted by an earlier, interrupted uninstallation.
-        if (found == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) return S_OK;
-        if (FAILED(found)) return found;
-        // A run that cannot be ended is ended by the task's own one-minute limit.
-        static_cast<void>(task->Stop(0));
-        return root.DeleteTask(name.get(), 0);
+        return Stopped(root, name.get(), folder, [](ITaskFolder& tasks, BSTR task) {
+            const HRESULT deleted = tasks.DeleteTask(task, 0);
+            return deleted == kNoSuchTask ? S_OK : deleted;
+        });
     };
     return Outcome(L"delete", InRootTaskFolder(deleteIn));
+}
+
+DWORD StopTask(std::wstring_view folder) {
+    const Bstr name(kTaskName);
+    if (!name) return Outcome(L"stop", E_OUTOFMEMORY);
+    const auto stopIn = [&](ITaskFolder& root) {
+        return Stopped(root, name.get(), folder, [](ITaskFolder&, BSTR) { return S_OK; });
+    };
+    return Outcome(L"stop", InRootTaskFolder(stopIn));
 }
 
 DWORD WriteTaskDefinition(std::wstring_view folder, const std::wstring& file) {

@@ -14,9 +14,13 @@
 // Returns 0, or 1 having said why.
 DWORD RegisterTask(std::wstring_view folder);
 
-// Ends a run of the task and deletes it. Returns 0 when it is gone or was never there, or 1
-// having said why.
-DWORD DeleteTask();
+// Ends a run of the task, waits for `folder`'s light.exe to end (light_runs.h) and deletes the
+// task. Returns 0 when it is gone, was never there or went meanwhile, or 1 having said why.
+DWORD DeleteTask(std::wstring_view folder);
+
+// Ends a run of the task, if it is registered, and waits for `folder`'s light.exe to end, so
+// that its files can be replaced. Returns 0, or 1 having said why.
+DWORD StopTask(std::wstring_view folder);
 
 // Writes the definition RegisterTask registers for `folder` to `file`, UTF-16 as the Task
 // Scheduler writes its own: for administrators, and for checks of what Windows would keep.

@@ -5,6 +5,7 @@
 
 #include "installer/helper/bounded_run.h"
 #include "installer/helper/full_path.h"
+#include "installer/helper/installation_lock.h"
 #include "installer/helper/report.h"
 
 namespace {
@@ -85,5 +86,8 @@ DWORD UninstallCommand(const std::vector<std::wstring>& options) {
         return kUninstallRefused;
     }
     ReportTo(log);
+    // Held until all is gone, the uninstaller's own steps and this one's alike.
+    InstallationLock lock;
+    if (!lock.Take(kLockWaitMs)) return kUninstallFailed;
     return UninstallAndWait(log);
 }
