@@ -70,26 +70,13 @@ Function RemoveEarlierInstallation
     StrCpy $Recorded ""
 FunctionEnd
 
-; Ends a run of the task that is still going and gives light.exe up to 5 s to be gone: while it
-; runs, its file cannot be opened for writing.
-!macro EndRunningTask un
-Function ${un}EndRunningTask
-    nsExec::Exec '"$SYSDIR\schtasks.exe" /end /tn "${TASK_NAME}"'
+; Ends a run of the task, and waits for light.exe to end: while it runs, its file cannot be
+; replaced. A run that does not end makes setting the file aside fail, which says so.
+Function EndRunningTask
+    nsExec::ExecToStack '"${OWN_HELPER}" task-stop "$INSTDIR"'
     Pop $R1
-    ${For} $R1 1 20
-        ${IfNotThen} ${FileExists} "$INSTDIR\light.exe" ${|} ${ExitFor} ${|}
-        ClearErrors
-        FileOpen $R2 "$INSTDIR\light.exe" a
-        ${IfNot} ${Errors}
-            FileClose $R2
-            ${ExitFor}
-        ${EndIf}
-        Sleep 250
-    ${Next}
+    Call SayHelperOutput
 FunctionEnd
-!macroend
-!insertmacro EndRunningTask ""
-!insertmacro EndRunningTask "un."
 
 ; Calls a function once for each file an installation holds besides its helper and its
 ; uninstaller, the file's name in $R1; light-task.xml is one an earlier version kept there.
@@ -213,7 +200,7 @@ Function UndoInstallation
         Return
     ${EndIf}
     ${If} $TaskRegistered == 1
-        nsExec::ExecToLog '"${HELPER_EXE}" task-delete'
+        nsExec::ExecToLog '"${HELPER_EXE}" task-delete "$INSTDIR"'
         Pop $R1
     ${EndIf}
     ${If} $AppsEntryWritten == 1

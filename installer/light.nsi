@@ -13,7 +13,9 @@
 ; unknown switch, an invalid option or folder: the same command would be refused again);
 ; 3 refused, nothing changed (a newer version is installed and /DOWNGRADE not given);
 ; 4 a step failed, and what the run had done was undone (the earlier installation as it was, or
-; nothing of this one; an uninstallation stays registered): the same command may succeed later.
+; nothing of this one; an uninstallation stays registered), or another installation of Light, or
+; of anything from Windows Installer, did not end in time: the same command may succeed later.
+; Both wait for any other installation of Light first, and the installer for Windows Installer.
 Unicode true
 ; The official NSIS builds carry 32-bit stubs only; such an installer installs the same 64-bit
 ; program, on 64-bit Windows only.
@@ -38,6 +40,13 @@ AllowSkipFiles off
 !ifndef LIGHT_RUN_LIMIT_MS
 !define LIGHT_RUN_LIMIT_MS 60000
 !endif
+; How long a run waits for another installation of Light, or of anything from Windows Installer
+; (kLockWaitMs of installer/helper/installation_lock.h, whose names these are too).
+!ifndef LIGHT_LOCK_WAIT_MS
+!define LIGHT_LOCK_WAIT_MS 300000
+!endif
+!define INSTALLATION_LOCK "Global\Orvane.Light.Installation"
+!define LOCK_HELD_BY_PARENT "LIGHT_INSTALLATION_LOCKED"
 
 !include FileFunc.nsh
 !include LogicLib.nsh
@@ -53,6 +62,8 @@ AllowSkipFiles off
 ; Where an upgrade keeps the earlier files until the new ones are in place.
 !define BACKUP "previous-version"
 !define HELPER_EXE "$INSTDIR\setup-helper.exe"
+; The helper this program carries, for the steps that must not depend on the installed one.
+!define OWN_HELPER "$PLUGINSDIR\setup-helper.exe"
 !define EXIT_REFUSED 2
 !define EXIT_NEWER_INSTALLED 3
 !define EXIT_FAILED 4
@@ -90,6 +101,8 @@ Var RecordedKey
 Var RecordedVersion
 Var RecordedQuietUninstall
 Var RecordedPathEntry
+; The lock held until this program ends, once taken.
+Var InstallationLock
 ; What this run has changed so far, for undoing it.
 Var Upgrading
 Var FilesSetAside
@@ -185,8 +198,60 @@ Function RefuseBesideMsi
     ${EndIf}
 FunctionEnd
 
+; One installation of Light at a time: the lock is held from here until this program ends, and
+; is its children's too. A run that waited goes on as if it had started once the other ended. A
+; run started by one that holds it (setup-helper's uninstall starts the uninstaller) takes it as
+; its own. The installer and the uninstaller then wait for Windows Installer's transaction, if one
+; runs: the MSI, which refuses while this lock is held, holds Windows Installer's own from its
+; first step.
+!macro TakeInstallationLockFunction un
+Function ${un}TakeInstallationLock
+    ReadEnvStr $R1 "${LOCK_HELD_BY_PARENT}"
+    ${If} $R1 != ""
+        System::Call 'kernel32::OpenMutexW(i ${SYNCHRONIZE}, i 0, w "${INSTALLATION_LOCK}") p .R1'
+        ${If} $R1 P<> 0
+            System::Call 'kernel32::WaitForSingleObject(p R1, i 0) i .R2'
+            System::Call 'kernel32::CloseHandle(p R1)'
+            ${IfThen} $R2 == ${WAIT_TIMEOUT} ${|} Return ${|}
+        ${EndIf}
+    ${EndIf}
+    ; A lock made by another account (SYSTEM, say) may grant no more than the right to wait.
+    System::Call 'kernel32::CreateMutexW(p 0, i 0, w "${INSTALLATION_LOCK}") p .R1'
+    ${If} $R1 P= 0
+        System::Call 'kernel32::OpenMutexW(i ${SYNCHRONIZE}, i 0, w "${INSTALLATION_LOCK}") p .R1'
+    ${EndIf}
+    ${If} $R1 P= 0
+        ${Refuse} ${EXIT_FAILED} "Could not take the lock that keeps two installations of Light apart; nothing was changed."
+    ${EndIf}
+    StrCpy $InstallationLock $R1
+    System::Call 'kernel32::WaitForSingleObject(p R1, i 0) i .R2'
+    ${If} $R2 == ${WAIT_TIMEOUT}
+        ${Say} "Another installation of Light is running: waiting for it to end."
+        System::Call 'kernel32::WaitForSingleObject(p R1, i ${LIGHT_LOCK_WAIT_MS}) i .R2'
+    ${EndIf}
+    ; An abandoned lock, whose holder ended without releasing it, is taken all the same.
+    ${If} $R2 != ${WAIT_OBJECT_0}
+    ${AndIf} $R2 != ${WAIT_ABANDONED}
+        ${Refuse} ${EXIT_FAILED} "Another installation of Light is running, and did not end in time; nothing was changed. Try again once it has ended."
+    ${EndIf}
+    System::Call 'kernel32::SetEnvironmentVariableW(w "${LOCK_HELD_BY_PARENT}", w "1")'
+    nsExec::ExecToStack '"${OWN_HELPER}" wait-windows-installer ${LIGHT_LOCK_WAIT_MS}'
+    Pop $R1
+    Call ${un}SayHelperOutput
+    ${If} $R1 != 0
+        ${Refuse} ${EXIT_FAILED} "Windows Installer is busy with another installation; nothing was changed. Try again once it has ended."
+    ${EndIf}
+FunctionEnd
+!macroend
+!define SYNCHRONIZE 0x00100000
+!define WAIT_OBJECT_0 0
+!define WAIT_ABANDONED 128
+!define WAIT_TIMEOUT 258
+
 !include install_steps.nsh
 !include uninstall_steps.nsh
+!insertmacro TakeInstallationLockFunction ""
+!insertmacro TakeInstallationLockFunction "un."
 
 Function .onInit
     SetRegView 64
@@ -200,6 +265,8 @@ Function .onInit
     ; NSIS itself takes /S only in capitals, and not quoted: a deployment tool must never get a
     ; window instead.
     !insertmacro ReadSwitches "" setup "$PLUGINSDIR\setup-helper.exe"
+    ; Before anything is read of the machine, which another run may be changing.
+    Call TakeInstallationLock
     ClearErrors
     ${GetOptions} $R0 "/BRIGHTNESS=" $Brightness
     ${IfNot} ${Errors}
@@ -307,8 +374,11 @@ FunctionEnd
 
 Function un.onInit
     SetRegView 64
+    ; Its own helper: an installation whose helper was deleted is uninstalled all the same.
     InitPluginsDir
-    !insertmacro ReadSwitches "un." uninstall "$INSTDIR\setup-helper.exe"
+    File "/oname=${OWN_HELPER}" "${HELPER}"
+    !insertmacro ReadSwitches "un." uninstall "${OWN_HELPER}"
+    Call un.TakeInstallationLock
 FunctionEnd
 
 ; The remembered brightness stays, for a later installation.

@@ -1,15 +1,15 @@
-; The uninstaller's steps. A step that fails before any file is deleted leaves the installation
-; as it was; a file that cannot be deleted is said and the others are tried. Either way the
-; installation stays in Apps with its uninstaller, so that uninstalling can be run again, and the
-; exit code is 4.
+; The uninstaller's steps, through the helper it carries. A step that fails before any file is
+; deleted leaves the installation as it was; a file that cannot be deleted is said and the others
+; are tried. Either way the installation stays in Apps with its uninstaller, so that uninstalling
+; can be run again, and the exit code is 4.
 
 Var UninstallFailed
 
 Function un.RemoveInstallation
     StrCpy $UninstallFailed 0
-    Call un.EndRunningTask
-    ; A task that is not there (an earlier, interrupted uninstall) is no failure.
-    nsExec::ExecToStack '"${HELPER_EXE}" task-delete'
+    ; A task that is not there (an earlier, interrupted uninstall) is no failure; the helper waits
+    ; for light.exe to end.
+    nsExec::ExecToStack '"${OWN_HELPER}" task-delete "$INSTDIR"'
     Pop $R1
     Call un.SayHelperOutput
     ${If} $R1 != 0
@@ -19,12 +19,12 @@ Function un.RemoveInstallation
     ; so does the installation, its task registered again.
     ReadRegStr $R1 HKLM "${UNINSTALL_KEY}" "PathEntry"
     ${If} $R1 != ""
-        nsExec::ExecToStack '"${HELPER_EXE}" path-remove "$R1"'
+        nsExec::ExecToStack '"${OWN_HELPER}" path-remove "$R1"'
         Pop $R4
         Call un.SayHelperOutput
         ${If} $R4 != 0
         ${AndIf} $R4 != 1
-            nsExec::ExecToStack '"${HELPER_EXE}" task-register "$INSTDIR"'
+            nsExec::ExecToStack '"${OWN_HELPER}" task-register "$INSTDIR"'
             Pop $R4
             Call un.SayHelperOutput
             ${If} $R4 != 0

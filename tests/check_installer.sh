@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The installer as administrators deploy it, in a Wine prefix of its own: refusals, failures that
 # are undone, installs whatever the folder is called, a long PATH kept byte for byte, upgrades, a
-# downgrade, logs that hold what was said, another
-# product's Apps entry left alone, and what the winget manifest claims of it. Moving to another
-# folder, uninstalling, and the system PATH as a new prompt sees it are check_installer_path.sh's.
-# Usage: check_installer.sh <build folder> <installer> <older installer, 2 s /BRIGHTNESS limit>
-#                           <winget manifest folder>
+# downgrade, logs that hold what was said, another product's Apps entry left alone, a run that
+# waits for another installation of Light, and what the winget manifest claims of it. Moving to
+# another folder, uninstalling, and the system PATH as a new prompt sees it are
+# check_installer_path.sh's.
+# Usage: check_installer.sh <build folder> <installer> <older installer: it waits 2 s, for its
+#                           /BRIGHTNESS= run and for another installation> <winget manifest folder>
 # shellcheck disable=SC2317,SC2154  # functions only `check` calls; names from support/installer.sh
 set -uo pipefail
 here=$(dirname "$0")
@@ -153,12 +154,28 @@ upgraded=$(value "$apps" DisplayVersion)
 product=${claimed[ProductCode]}
 [ "$(value "${apps%\\*}\\$product" DisplayName Publisher | tr '\n' ' ')" = "Light Orvane " ] ||
     product="not the key of its entry"
-# With winget's log switch, a log path with spaces put in as winget does.
+# One installation at a time: while another holds the lock (a test program here), a run that cannot
+# wait long enough, the older installer's, ends with 4, changing nothing; this one waits, and
+# goes on once the other has ended. With winget's log switch, a log path with spaces put in as
+# winget does.
+hold "$lock"
+before=$(snapshot)
+said=$(install "$older" /DOWNGRADE)
+check "a run that gave up waiting for another installation ends with 4, changing nothing" \
+    test "$?/$(snapshot)" = "4/$before"
+check "and says why: $said" grep -qF "Another installation of Light is running, and did not end in time" <<<"$said"
 : >"$work/firmware"
 mkdir "$work/winget logs"
-said=$(install "$setup" "$(sed "s|<LOGPATH>|$(windows_path \
-    "$work/winget logs/setup.log" | sed 's/\\/\\\\/g')|" <<<"${claimed[InstallerSwitches.Log]}")")
-outcome="$?/$(stored)/$(firmware)/$(value "$apps" InstallLocation)"
+(install "$setup" "$(sed "s|<LOGPATH>|$(windows_path \
+    "$work/winget logs/setup.log" | sed 's/\\/\\\\/g')|" <<<"${claimed[InstallerSwitches.Log]}")" \
+    >"$work/said"; echo $? >"$work/exit") &
+started=$SECONDS
+sleep 2
+release
+said=$(cat "$work/said")
+check "a run that waited for another installation goes on once it ended: ${said%%$'\r'*}" \
+    test "$((SECONDS - started >= 2))/${said%%$'\r'*}" = "1/Another installation of Light is running: waiting for it to end."
+outcome="$(cat "$work/exit")/$(stored)/$(firmware)/$(value "$apps" InstallLocation)"
 check "the same version again keeps folder and brightness, firmware untouched: $outcome" \
     test "$outcome" = "0/0x46//$target"
 check "and its log, named as winget names it, holds what it said" \

@@ -134,11 +134,15 @@ running_here() {
     for pid in $pids; do grep -qzx "WINEPREFIX=$LIGHT_WINE_PREFIX" "/proc/$pid/environ" && echo "$pid"; done
 }
 
-# Holds a file open as a scanner does, until release.
+# Holds a file open as a scanner does, or Light's lock as another installation does, until
+# release, which waits for every program started in the background.
 release_marker=$(mktemp -u)
+lock='Global\Orvane.Light.Installation'
 hold() {
     rm -f "$release_marker" "$release_marker.ready"
-    win "$build/bin/hold_file.exe" "$(windows_path "$1")" "$(windows_path "$release_marker")" &
+    local held=$1
+    [ "$held" = "$lock" ] || held=$(windows_path "$1")
+    win "$build/bin/hold_file.exe" "$held" "$(windows_path "$release_marker")" &
     for _ in $(seq 100); do
         [ -f "$release_marker.ready" ] && return
         sleep 0.05
