@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The Windows Installer package as administrators deploy it, under Wine's msiexec /qn in a prefix
-# of its own: each failed step undone as Windows would undo it; refusals; installing, the same
-# version again, upgrading, downgrading, repairing, removing the feature and uninstalling, also
-# where the PATH entry cannot come off; one installation per machine with the EXE installer and
-# the script that moves between them; a failed installation and the next try.
+# of its own: each failed step undone as Windows would undo it; refusals, while another
+# installation of Light runs too; installing, the same version again, upgrading an installation
+# whose helper was deleted, downgrading, repairing, removing the feature and uninstalling, also
+# where the PATH entry cannot come off; one installation per machine with the EXE installer, the
+# two started at once, and the script that moves between them; a failed installation and the
+# next try; a damaged installation repaired, and removed.
 # Usage: check_msi.sh <build folder> <package> <older package, 0.9.0> <EXE installer>
 # shellcheck disable=SC2317,SC2154,SC2034  # `check` calls; support/installer.sh sets, reads names
 set -uo pipefail
@@ -15,9 +17,10 @@ setup=$4
 prefix=wineprefix-msi
 . "$here/support/check.sh"
 . "$here/support/installer.sh"
-msi() {  # msiexec's action, a package, then its properties; quiet, logged to $work/msi.log
-    win msiexec "$1" "$(windows_path "$2")" /qn /l*v "$(windows_path "$work/msi.log")" "${@:3}"
+msi() {  # msiexec's action, a package, then its properties; quiet
+    win msiexec "$1" "$(windows_path "$2")" /qn "${@:3}"
 }
+logged() { msi "$@" /l*v "$(windows_path "$work/msi.log")"; }  # and logged to $work/msi.log
 code_of() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p'; }
 entry() {  # a version's Apps entry: name/version/publisher/folder, or nothing
     local values
@@ -49,7 +52,7 @@ check "each step that fails is undone whole, as Windows Installer rolls back: $s
 for refusal in BRIGHTNESS=abc BRIGHTNESS=007 DISABLEROLLBACK=1 \
     'INSTALLDIR=C:\Users\Public\Light|is not a folder directly inside C:\Program Files.' \
     'INSTALLDIR=C:\Program Files\Light.|is not a folder the installer takes'; do
-    msi /i "$package" "${refusal%|*}"
+    logged /i "$package" "${refusal%|*}"
     check "${refusal%|*} refused" test $? != 0
     check "${refusal%|*} changes nothing" nothing_of_it
     folder=${refusal#INSTALLDIR=}
@@ -59,6 +62,14 @@ done
 
 target='C:\Program Files\R&D Light'
 folder=$(folder_of "$target")
+# While another installation of Light holds its lock (a test program here), the package refuses,
+# changing nothing, and the same command succeeds once that has ended.
+hold "$lock"
+logged /i "$older" BRIGHTNESS=40 "INSTALLDIR=$target"
+outcome="$(($? != 0))/$(left)"
+release
+check "refused while another installation of Light runs, changing nothing: $outcome" test "$outcome" = 1/
+check "and says why" grep -qa "Another installation of Light is running" "$work/msi.log"
 msi /i "$older" BRIGHTNESS=40 "INSTALLDIR=$target"
 outcome="$?/$(stored)/$(firmware)/$(entry "$older")"
 check "installs 0.9.0 with BRIGHTNESS=40 into a folder of its own: $outcome" \
@@ -78,9 +89,10 @@ check "and says how to remove it: $said" grep -qF "msiexec /x $(code_of "$older"
 check "and changes nothing" test "$(snapshot)" = "$before"
 
 : >"$work/firmware"
+rm "$folder/setup-helper.exe"
 msi /i "$package"
 outcome="$?/$(entry "$package")/$(entry "$older")/$(firmware)"
-check "$version replaces it, one Apps entry, firmware untouched: $outcome" \
+check "$version replaces it, whose helper was deleted: one Apps entry, firmware untouched: $outcome" \
     test "$outcome" = "0/Light/$version/Orvane/$target\\//"
 check "in its folder" test "$(value "$record" InstallFolder)" = "$target\\"
 check "whose task runs $target\\light.exe" runs_installed "$target"
@@ -111,8 +123,15 @@ msi /x "$package" >/dev/null
 # One installation per machine, the other way round, and the script that moves a PC from one
 # installer to the other, keeping the remembered brightness, whatever the names of folders and
 # files: a removal that fails stops it.
-install "$setup" "/BRIGHTNESS=50 /D=$target" >/dev/null
-check "the EXE installer installs" test "$?/$(stored)" = 0/0x32
+# The EXE installer and the package started at once, while another installation of Light holds
+# the lock: the package refuses, and the EXE installer waits, then installs once that has ended.
+hold "$lock"
+(install "$setup" "/BRIGHTNESS=50 /D=$target" >/dev/null; echo $? >"$work/exe") &
+msi /i "$package"
+outcome="$(($? != 0))/$(entry "$package")"
+release
+check "the package refuses while the EXE installer waits, and installs nothing: $outcome" test "$outcome" = 1/
+check "which then installs" test "$(cat "$work/exe")/$(stored)/$(value "$apps" InstallLocation)" = "0/0x32/$target"
 msi /i "$package"
 outcome="$(($? != 0))/$(entry "$package")"
 check "the package refuses beside it, and installs nothing: $outcome" test "$outcome" = 1/
@@ -131,6 +150,10 @@ check "and back: $outcome" test "$outcome" = 0/Light//0x32
 moving remove >/dev/null
 outcome="$?/$(left)"
 check "and removes whichever is there: $outcome" test "$outcome" = 0/
+cp "$build/bin/leave_mark.exe" "$work/light-9-win64-setup.exe"
+LIGHT_MARK_EXIT_CODE=3010 moving install "$(windows_path "$work/light-9-win64-setup.exe")" >/dev/null
+check "a step that asks for a restart is said as 3010 (a shell sees its low byte)" test "$?/$(tr -d '\0' \
+    <"$work/light-9-win64-setup.exe.ran" | grep -c ' /S')" = $((3010 % 256))/1
 
 # A step that fails undoes the installation, and the next try succeeds: here the task's
 # registration, after the files and before the PATH entry.
@@ -143,7 +166,19 @@ check "which leaves nothing, the firmware untouched: $(left)" test "$(left)/$(fi
 msi /i "$package" BRIGHTNESS=60
 check "and installing again succeeds" test "$?/$(stored)/$(firmware)" = 0/0x3c/60
 
+# Damaged as people damage an installation: its helper, task and record of its folder deleted.
+# A repair mends it, and, damaged again, it is removed all the same.
+installed=$(snapshot)
+damage() {
+    rm -f "$(folder_of 'C:\Program Files\Light')/setup-helper.exe" &&
+        win schtasks /delete /tn "Light brightness" /f >/dev/null &&
+        win reg delete "HKLM\$record" /v InstallFolder /f /reg:64 >/dev/null
+}
+damage
+msi /i "$package" REINSTALL=ALL REINSTALLMODE=vomus
+check "a repair mends a damaged installation" test "$?/$(snapshot)" = "0/$installed"
+damage
 msi /x "$package"
-check "uninstalled: exit code 0" test $? = 0
+check "uninstalled, damaged as it was: exit code 0" test $? = 0
 check "nothing left but the remembered brightness: $(left)" test "$(left)/$(stored)" = /0x3c
 finish "MSI: undoes failed steps, refuses, installs, upgrades, repairs, uninstalls and removes as it should"

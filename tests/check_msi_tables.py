@@ -1,9 +1,9 @@
 #!/usr/bin/python3
 """The Windows Installer package's tables, as msiinfo exports them, against what Windows
 Installer needs of them and wixl 0.101 gets wrong unless mended: custom action types and their
-bits, where each action runs and on which state of the component, SecureCustomProperties, the
-programs' versions, languages and short names (ICE03, ICE60), and the row that removes what the
-helper records. Wine does not show most of these: its msiexec runs rollback actions in its own
+bits, where each action runs and on which state of the component, the helper run from the
+Binary table, SecureCustomProperties, the programs' versions, languages and short names (ICE03,
+ICE60), and the row that removes what the helper records. Wine does not show most of these: its msiexec runs rollback actions in its own
 order, ignores the no-impersonation bit and runs commit actions whatever the rollback policy.
 Usage: check_msi_tables.py <package> <light.exe> <setup-helper.exe>"""
 import re
@@ -28,44 +28,62 @@ def check(what, found, expected):
         failures.append(f"{what}: {found}, not {expected}")
 
 
-# 18: a program the package installs; 51 sets a property. Immediate actions run as the user: no
-# 0x800 there. No commit action (0x200): where rollback is disabled, those do not run.
+# 2: a program in the Binary table, so that a damaged installation, its helper deleted, can be
+# removed; 51 sets a property. Immediate actions run as the user: no 0x800 there. No commit
+# action (0x200): where rollback is disabled, those do not run.
 BITS = {0x40: "ignore", 0x100: "rollback", 0x200: "commit", 0x400: "deferred", 0x800: "as SYSTEM"}
 DEFERRED, UNDO = {"deferred", "as SYSTEM"}, {"deferred", "as SYSTEM", "rollback", "ignore"}
 WINDOWS = {"installing": ("InstallFiles", "InstallFinalize"),  # after the files are there
            # before the helper and the PATH entry's record are removed
            "uninstalling": ("RemoveExistingProducts", "RemoveRegistryValues"),
            "checking": ("AppSearch", "LaunchConditions"), "choosing": ("AppSearch", "CostFinalize"),
-           "resolved": ("CostFinalize", "InstallValidate")}
+           "resolved": ("CostFinalize", "InstallValidate"),
+           # where Windows Installer itself may have disabled rollback, before the first change
+           "validated": ("InstallValidate", "InstallInitialize")}
 # Each step runs on the component's state, $Program (3 installed here, 2 removed) and ?Program
-# (installed already), not on Installed or REMOVE, which neither a feature's removal nor an
-# advertised installation sets as an installation or an uninstallation does.
-NEW, INSTALLING, REMOVING = "$Program=3 AND ?Program<>3", "$Program=3", "$Program=2"
+# (installed already), not on REMOVE, which a feature's removal does not set as an
+# uninstallation does. Laid down anew: not on a repair; on an upgrade, which Windows may find
+# the older product's component installed for, as on a new installation.
+NEW, INSTALLING, REMOVING = "$Program=3 AND (?Program<>3 OR NOT Installed)", "$Program=3", "$Program=2"
 ACTIONS = {  # name: type without the bits, bits, command or property set, where it runs, condition
+    # First of all, before anything is read that a running EXE installer may be changing.
+    "CheckNoOtherInstallation": (1, set(), None, "first", ""),
     "CheckBrightness": (1, set(), None, "checking", ""),
     "UseInstalledFolder": (51, set(), "INSTALLDIR=[LIGHTINSTALLED]", "choosing",
                            "LIGHTINSTALLED AND NOT INSTALLDIR"),
-    "CheckInstallFolder": (1, set(), None, "resolved", INSTALLING),
+    "CheckInstallFolder": (1, set(), None, "resolved", NEW),
+    "RefuseWithoutRollback": (1, set(), None, "validated",
+                              NEW + ' AND (RollbackDisabled OR DISABLEROLLBACK OR LIGHTROLLBACKPOLICY = "#1")'),
     # The Apps entry names the folder.
     "SetInstallLocation": (51, set(), "ARPINSTALLLOCATION=[INSTALLDIR]", "resolved", ""),
-    "RegisterTaskRollback": (18, UNDO, "task-delete", "installing", NEW),
-    "RegisterTask": (18, DEFERRED, 'task-register "[INSTALLDIR]."', "installing", INSTALLING),
-    "AddToPathRollback": (18, UNDO, "path-remove /RECORDED", "installing", NEW),
-    "AddToPath": (18, DEFERRED | {"ignore"}, 'path-add "[INSTALLDIR]." /RECORD', "installing",
-                  "$Program=3 AND (?Program<>3 OR LIGHTPATHENTRY)"),
-    "SetBrightness": (18, DEFERRED | {"ignore"}, 'run 60000 "[INSTALLDIR]light.exe" [BRIGHTNESS]',
+    "RegisterTaskRollback": (2, UNDO, 'task-delete "[INSTALLDIR]."', "installing", NEW),
+    "RegisterTask": (2, DEFERRED, 'task-register "[INSTALLDIR]."', "installing", INSTALLING),
+    "AddToPathRollback": (2, UNDO, "path-remove /RECORDED", "installing", NEW),
+    "AddToPath": (2, DEFERRED | {"ignore"}, 'path-add "[INSTALLDIR]." /RECORD', "installing",
+                  "$Program=3 AND (?Program<>3 OR NOT Installed OR LIGHTPATHENTRY)"),
+    "SetBrightness": (2, DEFERRED | {"ignore"}, 'run 60000 "[INSTALLDIR]light.exe" [BRIGHTNESS]',
                       "installing", "$Program=3 AND LightBrightnessValid AND (NOT Installed OR REINSTALL)"),
-    "DeleteTaskRollback": (18, UNDO, 'task-register "[INSTALLDIR]."', "uninstalling", REMOVING),
-    "DeleteTask": (18, DEFERRED, "task-delete", "uninstalling", REMOVING),
-    "RemoveFromPathRollback": (18, UNDO, 'path-add "[INSTALLDIR]." /RECORD', "uninstalling",
+    "DeleteTaskRollback": (2, UNDO, 'task-register "[INSTALLDIR]."', "uninstalling", REMOVING),
+    "DeleteTask": (2, DEFERRED, 'task-delete "[INSTALLDIR]."', "uninstalling", REMOVING),
+    "RemoveFromPathRollback": (2, UNDO, 'path-add "[INSTALLDIR]." /RECORD', "uninstalling",
                                REMOVING + " AND LIGHTPATHENTRY"),
-    "RemoveFromPath": (18, DEFERRED, "path-remove /RECORDED", "uninstalling", REMOVING),
+    "RemoveFromPath": (2, DEFERRED, "path-remove /RECORDED", "uninstalling", REMOVING),
 }
 found = {row[0]: (int(row[1]), f"{row[2]}={row[3]}" if int(row[1]) == 51 else row[3])
          for row in table("CustomAction")}
 check("custom actions", sorted(found), sorted(ACTIONS))
+check("the helper's actions run its copy in the Binary table, which is setup-helper.exe",
+      [{row[2] for row in table("CustomAction") if int(row[1]) & 0x3F == 2},
+       run("msiinfo", "extract", package, "Binary.SetupHelper") == open(programs["HelperExe"], "rb").read()],
+      [{"SetupHelper"}, True])
 sequence = {row[0]: (int(row[2]), row[1]) for row in table("InstallExecuteSequence")}
 order = sorted(sequence, key=lambda name: sequence[name][0])
+WINDOWS["first"] = (None, order[1])
+# With a user interface, the same refusals come first there.
+interface = {row[0]: (int(row[2]), row[1]) for row in table("InstallUISequence")}
+check("the user interface refuses first, and applies the folder rule, as the installation does",
+      [min(interface, key=lambda name: interface[name][0]), interface.get("CheckInstallFolder", (0, None))[1]],
+      ["CheckNoOtherInstallation", NEW])
 for name, (base, bits, command, where, condition) in ACTIONS.items():
     number, target = found.get(name, (0, None))
     place, when = sequence.get(name, (0, None))
@@ -73,9 +91,9 @@ for name, (base, bits, command, where, condition) in ACTIONS.items():
     check(f"{name}: type, bits, command and condition",
           [number & 0x3F, {word for bit, word in BITS.items() if number & bit}, command and target, when],
           [base, bits, command, condition])
-    check(f"{name}: runs {where}", sequence[after][0] < place < sequence[before][0], True)
+    check(f"{name}: runs {where}", (sequence[after][0] if after else 0) < place < sequence[before][0], True)
     # Right before the action it undoes: in the rollback script exactly when that action ran.
-    if name.endswith("Rollback"):
+    if "rollback" in bits:
         check(f"{name}: right before {name[:-8]}", order[order.index(name) + 1], name[:-8])
 # The earlier version is removed inside this installation's transaction, before anything else;
 # the brightness is set once all else is done.

@@ -2,6 +2,8 @@
 # names) with wixl, then mends in its tables what wixl 0.101 writes wrongly or cannot write:
 #   - the rollback bit of custom actions (it writes every deferred one as plain deferred, so a
 #     rollback action would run as a change of its own);
+#   - the helper's custom actions, which run its copy in the Binary table (type 2), so that an
+#     installation whose helper was deleted can still be removed: wixl writes no such action;
 #   - SecureCustomProperties, so that BRIGHTNESS and INSTALLDIR reach the elevated installation;
 #   - File.Version and File.Language of the two programs, which it leaves empty (they would count
 #     as unversioned, and fail ICE60), and setup-helper.exe's short name, without which its long
@@ -34,10 +36,14 @@ endif()
 function(query sql)
   execute_process(COMMAND ${clock} ${MSIBUILD} ${built} -q "${sql}" COMMAND_ERROR_IS_FATAL ANY)
 endfunction()
-# Custom action types: 18 runs a program the package installs; 0x40 ignores its exit code,
-# 0x100 rollback, 0x400 deferred, 0x800 as SYSTEM (no impersonation).
+# Custom action types: 18 runs a program the package installs, 2 one in its Binary table; 0x40
+# ignores its exit code, 0x100 rollback, 0x400 deferred, 0x800 as SYSTEM (no impersonation).
 foreach(action RegisterTaskRollback AddToPathRollback DeleteTaskRollback RemoveFromPathRollback)
   query("UPDATE `CustomAction` SET `Type` = 3410 WHERE `Action` = '${action}'")
+endforeach()
+foreach(type 3090 3154 3410)
+  math(EXPR binary "${type} - 16")
+  query("UPDATE `CustomAction` SET `Type` = ${binary}, `Source` = 'SetupHelper' WHERE `Type` = ${type} AND `Source` = 'HelperExe'")
 endforeach()
 query("UPDATE `Property` SET `Value` = 'BRIGHTNESS;INSTALLDIR;NEWERFOUND;OLDERFOUND' WHERE `Property` = 'SecureCustomProperties'")
 # The programs' version resources say 1.x.y.0 and US English (0409).

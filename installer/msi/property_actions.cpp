@@ -1,7 +1,8 @@
 // The Windows Installer package's custom actions, which apply the EXE installer's rules to its
 // public properties: BRIGHTNESS (installer/helper/brightness_option.h), for a launch condition,
 // and INSTALLDIR (installer/helper/install_folder.h), refusing a folder the rule does not take
-// and saying why.
+// and saying why; and which refuse while the EXE installer runs
+// (installer/helper/installation_lock.h).
 #include <windows.h>
 
 #include <msi.h>
@@ -12,6 +13,7 @@
 #include "installer/helper/brightness_option.h"
 #include "installer/helper/full_path.h"
 #include "installer/helper/install_folder.h"
+#include "installer/helper/installation_lock.h"
 
 namespace {
 
@@ -44,7 +46,37 @@ std::wstring Why(FolderProblem problem, const std::wstring& folder,
     return {};
 }
 
+// Ends the installation with `why` in its log, and on screen where it has one.
+UINT Refuse(MSIHANDLE install, const std::wstring& why) {
+    const MSIHANDLE record = MsiCreateRecord(1);
+    if (record != 0) {
+        MsiRecordSetStringW(record, 0, L"[1]");
+        MsiRecordSetStringW(record, 1, why.c_str());
+        MsiProcessMessage(install, INSTALLMESSAGE(INSTALLMESSAGE_ERROR | MB_OK), record);
+        MsiCloseHandle(record);
+    }
+    return ERROR_INSTALL_FAILURE;
+}
+
 }  // namespace
+
+// Immediate, first of all: a run of the EXE installer may be halfway, and the folder or the
+// entries it is making would be misread. Windows Installer's own mutex, which an MSI holds from
+// its first step, makes a later run of it wait.
+extern "C" __declspec(dllexport) UINT __stdcall CheckNoOtherInstallation(MSIHANDLE install) {
+    if (!InstallationRunning()) return ERROR_SUCCESS;
+    return Refuse(install,
+                  L"Another installation of Light is running (its EXE installer or uninstaller). "
+                  L"Nothing was changed: run this again once it has ended.");
+}
+
+// Immediate, once InstallValidate has run, for a new installation where rollback is disabled:
+// Windows Installer may decide so itself, short of disk space, after the launch conditions.
+extern "C" __declspec(dllexport) UINT __stdcall RefuseWithoutRollback(MSIHANDLE install) {
+    return Refuse(install,
+                  L"Rollback is disabled here, so a step that failed could not be undone. Light's "
+                  L"package installs only where it can be.");
+}
 
 // Immediate, after CostFinalize: INSTALLDIR is resolved, the earlier installation's folder is in
 // LIGHTINSTALLED.
@@ -55,15 +87,7 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
     const std::wstring why = Why(
         InstallFolderProblem(folder, programFiles, installed.empty() ? L"" : FolderPath(installed)),
         folder, programFiles);
-    if (why.empty()) return ERROR_SUCCESS;
-    const MSIHANDLE record = MsiCreateRecord(1);
-    if (record != 0) {
-        MsiRecordSetStringW(record, 0, L"[1]");
-        MsiRecordSetStringW(record, 1, why.c_str());
-        MsiProcessMessage(install, INSTALLMESSAGE(INSTALLMESSAGE_ERROR | MB_OK), record);
-        MsiCloseHandle(record);
-    }
-    return ERROR_INSTALL_FAILURE;
+    return why.empty() ? ERROR_SUCCESS : Refuse(install, why);
 }
 
 // Immediate, before LaunchConditions: LightBrightnessValid, a private property, is 1 when

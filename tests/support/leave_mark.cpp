@@ -1,7 +1,9 @@
 // Stands in for another product's program: run, it leaves its command line in a file named after
-// itself with ".ran" added, so that a check can tell that it ran, and how.
+// itself with ".ran" added, so that a check can tell that it ran, and how; and ends with the exit
+// code LIGHT_MARK_EXIT_CODE gives, if any, as an installer that asks for a restart ends (3010).
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 int wmain() {
@@ -17,5 +19,6 @@ int wmain() {
     const BOOL wrote = WriteFile(
         mark, line.data(), static_cast<DWORD>(line.size() * sizeof(wchar_t)), &written, nullptr);
     CloseHandle(mark);
-    return wrote ? 0 : 1;
+    const wchar_t* code = _wgetenv(L"LIGHT_MARK_EXIT_CODE");
+    return !wrote ? 1 : code ? _wtoi(code) : 0;
 }
