@@ -3,6 +3,8 @@
 //   registry_value <key> <name>...        each value on a line: a string up to its first NUL, a
 //                                         REG_DWORD as 0x..., an empty line if missing
 //   registry_value --raw <key> <name>...  each value's type number and data bytes in hex
+//   registry_value --tree <key>           the key's values and keys, all the way down
+//   registry_value --apply <change>...    writes or deletes values and keys (Apply, below)
 #include <windows.h>
 
 #include <cstring>
@@ -37,9 +39,97 @@ std::wstring Raw(const RawValue& value) {
     return hex;
 }
 
+// A key's values and keys, all the way down, one line each, for comparing two states.
+std::wstring Tree(const std::wstring& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0,
+                      KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | KEY_WOW64_64KEY,
+                      &key) != ERROR_SUCCESS) {
+        return L"";
+    }
+    std::wstring lines = path + L"\\\n";
+    wchar_t name[256];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = 256;
+        if (RegEnumValueW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS) {
+            break;
+        }
+        const auto value = ReadRawValue(path.c_str(), name);
+        lines += path + L"\\" + name + L" " + (value ? Raw(*value) : L"?") + L"\n";
+    }
+    for (DWORD index = 0;; ++index) {
+        DWORD length = 256;
+        if (RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS) {
+            break;
+        }
+        lines += Tree(path + L"\\" + name);
+    }
+    RegCloseKey(key);
+    return lines;
+}
+
+// Deletes a key that holds neither a value nor a key, as Windows Installer's rollback deletes
+// a key it made once it is empty.
+void DropIfEmpty(const wchar_t* path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) !=
+        ERROR_SUCCESS) {
+        return;
+    }
+    DWORD keys = 0;
+    DWORD values = 0;
+    const LSTATUS status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &keys, nullptr, nullptr,
+                                            &values, nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    if (status == ERROR_SUCCESS && keys == 0 && values == 0) {
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, path, KEY_WOW64_64KEY, 0);
+    }
+}
+
+// One change, "<key>|<name>|<text>" writes a string, "<key>|<name>" deletes the value,
+// "<key>|" deletes the key and all it holds, "<key>|?" deletes it if empty.
+bool Apply(const std::wstring& change) {
+    const size_t bar = change.find(L'|');
+    if (bar == std::wstring::npos) return false;
+    const std::wstring path = change.substr(0, bar);
+    const std::wstring rest = change.substr(bar + 1);
+    const size_t second = rest.find(L'|');
+    if (rest.empty()) {
+        const LSTATUS status = RegDeleteTreeW(HKEY_LOCAL_MACHINE, path.c_str());
+        return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+    }
+    if (rest == L"?") {
+        DropIfEmpty(path.c_str());
+        return true;
+    }
+    if (second == std::wstring::npos) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
+                          &key) != ERROR_SUCCESS) {
+            return true;
+        }
+        RegDeleteValueW(key, rest.c_str());
+        RegCloseKey(key);
+        return true;
+    }
+    const std::wstring text = rest.substr(second + 1);
+    RawValue value{REG_SZ, std::vector<BYTE>((text.size() + 1) * sizeof(wchar_t))};
+    std::memcpy(value.data.data(), text.c_str(), value.data.size());
+    return WriteRawValue(path.c_str(), rest.substr(0, second).c_str(), value);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc > 1 && std::wstring(argv[1]) == L"--apply") {
+        bool applied = true;
+        for (int change = 2; change < argc; ++change) applied = Apply(argv[change]) && applied;
+        return applied ? 0 : 1;
+    }
+    if (argc == 3 && std::wstring(argv[1]) == L"--tree")
+        return WriteStandardOutput(Tree(argv[2])) ? 0 : 1;
     const bool raw = argc > 1 && std::wstring(argv[1]) == L"--raw";
     const int key = raw ? 2 : 1;
     if (argc < key + 2) return 2;
