@@ -5,8 +5,9 @@
 # new prompt gets, the scripts in deploy/ in 64-bit and in 32-bit Windows PowerShell, and the
 # silent uninstallation, after which only the remembered brightness is left. The MSI also passes
 # Windows Installer's validation (ICE), with wix (the WiX .NET tool) on the PATH; an installation
-# that fails leaves nothing and the next one succeeds, a repair puts back a deleted task, and
-# removing its feature leaves nothing. With both, the EXE's is checked first, the EXE installer
+# that fails leaves nothing and the next one succeeds, a repair puts back a deleted task and
+# helper, an installation whose helper was deleted is uninstalled, and removing its feature leaves
+# nothing. With both, the EXE's is checked first, the EXE installer
 # must refuse beside the MSI's installation, and light-installation.cmd moves between them.
 #   check-installer.ps1 [-Setup <EXE installer>] [-Msi <MSI>] [-Zip <ZIP>] [-Sums <listing>]
 #                       [-Signed -Signer <certificate thumbprint>]
@@ -259,11 +260,14 @@ if ($Msi) {
     Assert-Deployment
     if ($Setup) { Invoke-Installer $setupFile '/S' 2 }
 
-    # A repair registers a task that was deleted again.
+    # A repair registers a task that was deleted again, and puts back a deleted helper; without
+    # the helper, the installation is uninstalled all the same: its steps run the package's own.
     Invoke-Native schtasks.exe '/delete', '/tn', $taskName, '/f' | Out-Host
+    Remove-Item -LiteralPath "$folder\setup-helper.exe"
     Invoke-Msi ($install + 'REINSTALL=ALL', 'REINSTALLMODE=vomus')
     Assert-Task
-
+    Check (Test-Path -LiteralPath "$folder\setup-helper.exe") 'the repair puts back the helper'
+    Remove-Item -LiteralPath "$folder\setup-helper.exe"
     Invoke-Msi '/x', "`"$msiFile`""
     Assert-Gone
     Assert-Remembered

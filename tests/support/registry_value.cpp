@@ -70,54 +70,37 @@ std::wstring Tree(const std::wstring& path) {
     return lines;
 }
 
-// Deletes a key that holds neither a value nor a key, as Windows Installer's rollback deletes
-// a key it made once it is empty.
-void DropIfEmpty(const wchar_t* path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) !=
-        ERROR_SUCCESS) {
-        return;
-    }
-    DWORD keys = 0;
-    DWORD values = 0;
-    const LSTATUS status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &keys, nullptr, nullptr,
-                                            &values, nullptr, nullptr, nullptr, nullptr);
-    RegCloseKey(key);
-    if (status == ERROR_SUCCESS && keys == 0 && values == 0) {
-        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, path, KEY_WOW64_64KEY, 0);
-    }
-}
-
-// One change, "<key>|<name>|<text>" writes a string, "<key>|<name>" deletes the value,
-// "<key>|" deletes the key and all it holds, "<key>|?" deletes it if empty.
+// One change: "<key>|<name>|<text>" writes a string, "<key>|<name>" deletes the value, "<key>|"
+// deletes the key and all it holds, and "<key>|?" deletes it if it holds nothing, as Windows
+// Installer's rollback deletes a key it made once it is empty.
 bool Apply(const std::wstring& change) {
     const size_t bar = change.find(L'|');
+    const size_t second = change.find(L'|', bar + 1);
     if (bar == std::wstring::npos) return false;
     const std::wstring path = change.substr(0, bar);
-    const std::wstring rest = change.substr(bar + 1);
-    const size_t second = rest.find(L'|');
-    if (rest.empty()) {
+    const std::wstring name = change.substr(bar + 1, second - bar - 1);
+    DWORD keys = 0;
+    DWORD values = 0;
+    HKEY key = nullptr;
+    if (name == L"?" && RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) ==
+                            ERROR_SUCCESS) {
+        RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &keys, nullptr, nullptr, &values, nullptr,
+                         nullptr, nullptr, nullptr);
+        RegCloseKey(key);
+    }
+    if (name.empty() || (name == L"?" && keys == 0 && values == 0)) {
         const LSTATUS status = RegDeleteTreeW(HKEY_LOCAL_MACHINE, path.c_str());
         return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
     }
-    if (rest == L"?") {
-        DropIfEmpty(path.c_str());
-        return true;
-    }
+    if (name == L"?") return true;
     if (second == std::wstring::npos) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
-                          &key) != ERROR_SUCCESS) {
-            return true;
-        }
-        RegDeleteValueW(key, rest.c_str());
-        RegCloseKey(key);
-        return true;
+        const LSTATUS status = RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, path.c_str(), name.c_str());
+        return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
     }
-    const std::wstring text = rest.substr(second + 1);
-    RawValue value{REG_SZ, std::vector<BYTE>((text.size() + 1) * sizeof(wchar_t))};
-    std::memcpy(value.data.data(), text.c_str(), value.data.size());
-    return WriteRawValue(path.c_str(), rest.substr(0, second).c_str(), value);
+    const std::wstring text = change.substr(second + 1);
+    return RegSetKeyValueW(HKEY_LOCAL_MACHINE, path.c_str(), name.c_str(), REG_SZ, text.c_str(),
+                           static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) ==
+           ERROR_SUCCESS;
 }
 
 }  // namespace
