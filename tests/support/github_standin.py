@@ -75,13 +75,13 @@ def release(id, draft, tag=TAG, body="notes of an earlier run"):
 
 LIGHTWEIGHT, ANNOTATED = {"type": "commit", "sha": BUILT}, {"type": "tag", "sha": "e" * 40}
 CASES = [  # what GitHub holds first, then the exit code, and the releases it holds afterwards
-    ("published, an earlier run's draft deleted, another tag's release kept",
-     {"releases": [release(1, False, "v1.1.0"), release(2, True)], "tag": LIGHTWEIGHT}, 0, "1 v1.1.0, 10 v1.2.0"),
-    ("published through an annotated tag", {"releases": [], "tag": ANNOTATED, "annotated": BUILT}, 0, "10 v1.2.0"),
+    ("published through an annotated tag, an earlier run's draft deleted, another tag's release kept",
+     {"releases": [release(1, False, "v1.1.0"), release(2, True)], "tag": ANNOTATED, "annotated": BUILT}, 0,
+     "1 v1.1.0, 10 v1.2.0"),
     ("refused: the tag is released already", {"releases": [release(4, False)], "tag": LIGHTWEIGHT}, 1,
      "4 v1.2.0"),
     ("refused, the draft kept: the tag was moved since the build",
-     {"releases": [], "tag": ANNOTATED, "annotated": OTHER}, 1, "10 v1.2.0 draft"),
+     {"releases": [], "tag": {**LIGHTWEIGHT, "sha": OTHER}}, 1, "10 v1.2.0 draft"),
     ("refused, the draft kept: a file changed on its way",
      {"releases": [], "tag": LIGHTWEIGHT, "corrupt": "x"}, 1, "10 v1.2.0 draft"),
     ("refused: GitHub does not answer", {"releases": [], "tag": LIGHTWEIGHT, "down": True}, 1, ""),
