@@ -31,9 +31,9 @@ for folder in "$earlier" "$later"; do
 done
 for build in "${builds[@]}"; do wait "$build" || exit 1; done
 files=$(cd "$later" && find bin/light.exe bin/setup-helper.exe bin/light-msi-actions.dll \
-    ./*-setup.exe ./*.msi ./*.zip ./*.buildinfo SHA256SUMS winget -type f | sort)
+    ./*-setup.exe ./*.msi ./*.zip ./*.buildinfo THIRD-PARTY-NOTICES.txt SHA256SUMS winget -type f | sort)
 check "it builds both programs, the MSI's DLL, both installers, the ZIP, the build information, \
-SHA256SUMS and three manifests" test "$(wc -l <<<"$files")" = 11
+the notices, SHA256SUMS and three manifests" test "$(wc -l <<<"$files")" = 12
 for file in $files; do
     check "$file: the same bytes" cmp "$earlier/$file" "$later/$file"
 done
@@ -43,7 +43,7 @@ check "SHA256SUMS verifies the installers, the ZIP and the build information" te
 # The package of each file that makes or signs the bytes, at the version installed here.
 for made_by in "$(command -v makensis)" "$(command -v wixl)" "$(command -v msibuild)" \
     "$(command -v x86_64-w64-mingw32-g++-posix)" "$(command -v x86_64-w64-mingw32-ld)" \
-    /usr/x86_64-w64-mingw32/include/windows.h "$(command -v cmake)" "$(command -v osslsigncode)"; do
+    /usr/x86_64-w64-mingw32/include/windows.h "$(command -v cmake)" "$(command -v osslsigncode)" /usr/bin/python3; do
     package=$(dpkg -S "$(readlink -f "$made_by")" | cut -d: -f1)
     check "the build information names $package at its version" grep -qxF \
         " $package $(dpkg-query -W -f='${Version}' "$package")" "$later"/*.buildinfo
