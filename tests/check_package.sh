@@ -68,6 +68,15 @@ check "a package that fails leaves no download" test "$?/$(cd "$later" &&
     ls -d ./*-setup.exe ./*.msi ./*.zip SHA256SUMS winget 2>/dev/null)" = 1/
 7zz x -osetup "$earlier"/*-setup.exe >/dev/null && msiextract -C msi "$earlier"/*.msi >/dev/null &&
     mkdir zip && (cd zip && cmake -E tar xf "$earlier"/*.zip)
+for folder in setup msi/* zip/*; do
+    check "$folder holds the notices" cmp "$earlier/THIRD-PARTY-NOTICES.txt" "$folder/THIRD-PARTY-NOTICES.txt"
+done
+# The NSIS plugins whose notices installer/bom gives are the ones the installer carries.
+nsis=$(jq -r '.components[] | select(.name == "NSIS") | .files[] | select(endswith(".dll"))' \
+    "$source/installer/bom/components.json")
+check "the installer carries the NSIS plugins the notices name, and no other" test \
+    "$(cd "setup/\$PLUGINSDIR" && echo ./*.dll)" = "$(xargs -n1 basename <<<"$nsis" | sed 's|^|./|' | sort | xargs)"
+while read -r dll; do check "and $dll itself" cmp "$dll" "setup/\$PLUGINSDIR/${dll##*/}"; done <<<"$nsis"
 for file in "$earlier"/*-setup.exe setup/*.exe "$earlier"/*.msi msi/*/*.exe \
     "$earlier"/bin/light-msi-actions.dll zip/*/light.exe; do
     check "${file#"$earlier"/} signed through the token, and timestamped" verified "$file" "Light test signer on a token"
