@@ -31,15 +31,15 @@ for folder in "$earlier" "$later"; do
 done
 for build in "${builds[@]}"; do wait "$build" || exit 1; done
 files=$(cd "$later" && find bin/light.exe bin/setup-helper.exe bin/light-msi-actions.dll \
-    ./*-setup.exe ./*.msi ./*.zip ./*.buildinfo THIRD-PARTY-NOTICES.txt SHA256SUMS winget -type f | sort)
+    ./*-setup.exe ./*.msi ./*.zip ./*.buildinfo ./*.cdx.json THIRD-PARTY-NOTICES.txt SHA256SUMS winget -type f | sort)
 check "it builds both programs, the MSI's DLL, both installers, the ZIP, the build information, \
-the notices, SHA256SUMS and three manifests" test "$(wc -l <<<"$files")" = 12
+the SBOM, the notices, SHA256SUMS and three manifests" test "$(wc -l <<<"$files")" = 13
 for file in $files; do
     check "$file: the same bytes" cmp "$earlier/$file" "$later/$file"
 done
-check "SHA256SUMS verifies the installers, the ZIP and the build information" test "$(cd "$later" &&
+check "SHA256SUMS verifies the installers, the ZIP, the build information and the SBOM" test "$(cd "$later" &&
     sha256sum --strict -c SHA256SUMS)" = "$(cd "$later" && printf '%s: OK\n' *-setup.exe *.msi \
-    *.zip ./*.buildinfo | sed 's|^\./||')"
+    *.zip ./*.buildinfo ./*.cdx.json | sed 's|^\./||')"
 # The package of each file that makes or signs the bytes, at the version installed here.
 for made_by in "$(command -v makensis)" "$(command -v wixl)" "$(command -v msibuild)" \
     "$(command -v x86_64-w64-mingw32-g++-posix)" "$(command -v x86_64-w64-mingw32-ld)" \
