@@ -40,6 +40,8 @@ done
 check "SHA256SUMS verifies the installers, the ZIP, the build information and the SBOM" test "$(cd "$later" &&
     sha256sum --strict -c SHA256SUMS)" = "$(cd "$later" && printf '%s: OK\n' *-setup.exe *.msi \
     *.zip ./*.buildinfo ./*.cdx.json | sed 's|^\./||')"
+said=$(node "$here/support/sbom_check.mjs" "${earlier%/*}/npm/node_modules" "$later"/*.cdx.json "$later" "$later/bin" 2>&1)
+check "the SBOM is CycloneDX 1.6, its licences SPDX's, each SHA-256 its file's: $said" test "$?" = 0
 # The package of each file that makes or signs the bytes, at the version installed here.
 for made_by in "$(command -v makensis)" "$(command -v wixl)" "$(command -v msibuild)" \
     "$(command -v x86_64-w64-mingw32-g++-posix)" "$(command -v x86_64-w64-mingw32-ld)" \
