@@ -1,6 +1,7 @@
 """A Debian package's copyright file (/usr/share/doc/<package>/copyright): in the machine-readable
 format (copyright-format 1.0), which file is under which copyright and licence; in any other
 format, the excerpts a component names."""
+import functools
 import pathlib
 import re
 
@@ -21,10 +22,17 @@ def paragraphs(text):
     return found
 
 
+@functools.lru_cache(maxsize=None)
 def glob(pattern):
     """A Files pattern: * matches any characters, / included, and ? any one; nothing else is
     special."""
     return re.compile("".join(".*" if c == "*" else "." if c == "?" else re.escape(c) for c in pattern))
+
+
+class Exact(str):
+    """A Files pattern without * or ?, which names one file: compared, not compiled."""
+    def fullmatch(self, name):
+        return self == name
 
 
 class Copyright:
@@ -32,7 +40,8 @@ class Copyright:
         self.path = pathlib.Path(f"/usr/share/doc/{package}/copyright")
         self.text = self.path.read_text(encoding="utf-8")
         found = paragraphs(self.text)
-        self.files = [(fields, [(p, glob(p)) for p in fields["Files"].split()]) for fields in found if "Files" in fields]
+        self.files = [(fields, [(p, glob(p) if "*" in p or "?" in p else Exact(p)) for p in fields["Files"].split()])
+                      for fields in found if "Files" in fields]
         self.found = {}  # each source's paragraph, once looked up
         self.texts = {}  # a licence's text, from its own paragraph where a Files paragraph has none
         for fields in found:

@@ -1,6 +1,7 @@
 """What a link put into a binary, from its map (ld -Map): each object file it loaded and each
 archive member it took, and the source files each was compiled from, as its DWARF line table
 names them (MinGW-w64's archives keep it; GCC's do not, nor do import libraries)."""
+import functools
 import os
 import pathlib
 import re
@@ -19,7 +20,7 @@ def linked_objects(map_file):
     taken = text[:text.index("\nDiscarded input sections")]
     script = text.index("\nLinker script and memory map")
     loaded = text[script:text.index("\n.text", script)]
-    real = lambda path: os.path.realpath(path) if os.path.isabs(path) else path
+    real = functools.lru_cache(maxsize=None)(lambda path: os.path.realpath(path) if os.path.isabs(path) else path)
     found = {(real(archive), member) for archive, member in re.findall(r"^(\S+\.a)\((\S+)\)$", taken, re.M)}
     found |= {(None, real(path)) for path in re.findall(r"^LOAD (\S+\.o)$", loaded, re.M)}
     if not found:
