@@ -7,9 +7,10 @@
 import {createHash} from "node:crypto";
 import {existsSync, readFileSync} from "node:fs";
 import {createRequire} from "node:module";
+import {resolve} from "node:path";
 
 const [modules, sbom, ...folders] = process.argv.slice(2);
-const require = createRequire(modules + "/");
+const require = createRequire(resolve(modules) + "/");
 const {Validator} = require("@cfworker/json-schema");
 const parse = require("spdx-expression-parse");
 const schemas = `${modules}/@cyclonedx/cyclonedx-library/res/schema`;
