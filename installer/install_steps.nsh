@@ -84,6 +84,7 @@ FunctionEnd
     !insertmacro CallWithFile ${function} "light.exe"
     !insertmacro CallWithFile ${function} "README.txt"
     !insertmacro CallWithFile ${function} "LICENSE.txt"
+    !insertmacro CallWithFile ${function} "THIRD-PARTY-NOTICES.txt"
     !insertmacro CallWithFile ${function} "light-task.xml"
 !macroend
 !macro CallWithFile function file

@@ -2,7 +2,8 @@
 ; scheduled task "Light brightness" that sets the remembered brightness again at logon and on
 ; wake, the folder on the system PATH and an Apps & features entry. CMake passes VERSION,
 ; OUTFILE, EXE, HELPER, GUIDE, LICENSE, ICON and MSI_UPGRADE_CODE (the MSI's, which this refuses
-; to install beside), and SIGN where a signing command exists.
+; to install beside), SIGN where a signing command exists, and NOTICES where the build makes the
+; third-party notices.
 ;
 ;   setup.exe [/S] [/NCRC] [/LOG=<file>] [/BRIGHTNESS=<0..100>] [/NOPATH] [/DOWNGRADE]
 ;             [/D=<folder>]
@@ -344,6 +345,9 @@ Section "Light"
     File "/oname=light.exe" "${EXE}"
     File "/oname=README.txt" "${GUIDE}"
     File "/oname=LICENSE.txt" "${LICENSE}"
+!ifdef NOTICES
+    File "/oname=THIRD-PARTY-NOTICES.txt" "${NOTICES}"
+!endif
     File "/oname=setup-helper.exe" "${HELPER}"
     ClearErrors
     WriteUninstaller "$INSTDIR\uninstall.exe"

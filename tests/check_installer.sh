@@ -83,8 +83,8 @@ outcome="$?/$(stored)/$(firmware)"
 check "silent install, switches in small letters, /brightness=40: exit code, remembered, \
 firmware: $outcome" test "$outcome" = 0/0x28/40
 check "and the other entry's uninstaller never ran" foreign_intact
-check "installs its five files" test "$(cd "$folder" && printf '%s ' *)" = \
-    "LICENSE.txt README.txt light.exe setup-helper.exe uninstall.exe "
+check "installs its six files" test "$(cd "$folder" && printf '%s ' *)" = \
+    "LICENSE.txt README.txt THIRD-PARTY-NOTICES.txt light.exe setup-helper.exe uninstall.exe "
 check "its definition runs $target\\light.exe" runs_installed "$target"
 check "puts the folder on the PATH once, the rest as it was" \
     test "$(system_path)" = "$(expandable "$long_path;$target")"

@@ -74,8 +74,8 @@ msi /i "$older" BRIGHTNESS=40 "INSTALLDIR=$target"
 outcome="$?/$(stored)/$(firmware)/$(entry "$older")"
 check "installs 0.9.0 with BRIGHTNESS=40 into a folder of its own: $outcome" \
     test "$outcome" = "0/0x28/40/Light/0.9.0/Orvane/$target\\"
-check "its four files" test "$(cd "$folder" && printf '%s ' *)" = \
-    "LICENSE.txt README.txt light.exe setup-helper.exe "
+check "its five files" test "$(cd "$folder" && printf '%s ' *)" = \
+    "LICENSE.txt README.txt THIRD-PARTY-NOTICES.txt light.exe setup-helper.exe "
 check "its task runs $target\\light.exe" runs_installed "$target"
 check "its folder on the PATH once, and recorded" test "$(system_path)/$(value "$record" PathEntry)" = \
     "$(expandable "$stock_path;$target")/$target"
@@ -114,7 +114,7 @@ msi /x "$package"
 outcome="$?/$(cd "$folder" && printf '%s ' *)/$(ls "$tasks")"
 set_system_path "$stock_path;$target"
 check "an uninstallation whose PATH entry cannot come off fails, and keeps the installation: \
-$outcome" test "$outcome" = "91/LICENSE.txt README.txt light.exe setup-helper.exe /Light brightness"
+$outcome" test "$outcome" = "91/LICENSE.txt README.txt THIRD-PARTY-NOTICES.txt light.exe setup-helper.exe /Light brightness"
 msi /i "$package" REMOVE=Light
 outcome="$?/$(left)/$(stored)"
 check "removing the feature leaves nothing: $outcome" test "$outcome" = 0//0x28

@@ -31,19 +31,21 @@ for folder in "$earlier" "$later"; do
 done
 for build in "${builds[@]}"; do wait "$build" || exit 1; done
 files=$(cd "$later" && find bin/light.exe bin/setup-helper.exe bin/light-msi-actions.dll \
-    ./*-setup.exe ./*.msi ./*.zip ./*.buildinfo SHA256SUMS winget -type f | sort)
+    ./*-setup.exe ./*.msi ./*.zip ./*.buildinfo ./*.cdx.json THIRD-PARTY-NOTICES.txt SHA256SUMS winget -type f | sort)
 check "it builds both programs, the MSI's DLL, both installers, the ZIP, the build information, \
-SHA256SUMS and three manifests" test "$(wc -l <<<"$files")" = 11
+the SBOM, the notices, SHA256SUMS and three manifests" test "$(wc -l <<<"$files")" = 13
 for file in $files; do
     check "$file: the same bytes" cmp "$earlier/$file" "$later/$file"
 done
-check "SHA256SUMS verifies the installers, the ZIP and the build information" test "$(cd "$later" &&
+check "SHA256SUMS verifies the installers, the ZIP, the build information and the SBOM" test "$(cd "$later" &&
     sha256sum --strict -c SHA256SUMS)" = "$(cd "$later" && printf '%s: OK\n' *-setup.exe *.msi \
-    *.zip ./*.buildinfo | sed 's|^\./||')"
+    *.zip ./*.buildinfo ./*.cdx.json | sed 's|^\./||')"
+said=$(node "$here/support/sbom_check.mjs" "${earlier%/*}/npm/node_modules" "$later"/*.cdx.json "$later" "$later/bin" 2>&1)
+check "the SBOM is CycloneDX 1.6, its licences SPDX's, each SHA-256 its file's: $said" test "$?" = 0
 # The package of each file that makes or signs the bytes, at the version installed here.
 for made_by in "$(command -v makensis)" "$(command -v wixl)" "$(command -v msibuild)" \
     "$(command -v x86_64-w64-mingw32-g++-posix)" "$(command -v x86_64-w64-mingw32-ld)" \
-    /usr/x86_64-w64-mingw32/include/windows.h "$(command -v cmake)" "$(command -v osslsigncode)"; do
+    /usr/x86_64-w64-mingw32/include/windows.h "$(command -v cmake)" "$(command -v osslsigncode)" /usr/bin/python3; do
     package=$(dpkg -S "$(readlink -f "$made_by")" | cut -d: -f1)
     check "the build information names $package at its version" grep -qxF \
         " $package $(dpkg-query -W -f='${Version}' "$package")" "$later"/*.buildinfo
@@ -68,6 +70,15 @@ check "a package that fails leaves no download" test "$?/$(cd "$later" &&
     ls -d ./*-setup.exe ./*.msi ./*.zip SHA256SUMS winget 2>/dev/null)" = 1/
 7zz x -osetup "$earlier"/*-setup.exe >/dev/null && msiextract -C msi "$earlier"/*.msi >/dev/null &&
     mkdir zip && (cd zip && cmake -E tar xf "$earlier"/*.zip)
+for folder in setup msi/* zip/*; do
+    check "$folder holds the notices" cmp "$earlier/THIRD-PARTY-NOTICES.txt" "$folder/THIRD-PARTY-NOTICES.txt"
+done
+# The NSIS plugins whose notices installer/bom gives are the ones the installer carries.
+nsis=$(jq -r '.components[] | select(.name == "NSIS") | .files[] | select(endswith(".dll"))' \
+    "$source/installer/bom/components.json")
+check "the installer carries the NSIS plugins the notices name, and no other" test \
+    "$(cd "setup/\$PLUGINSDIR" && echo ./*.dll)" = "$(xargs -n1 basename <<<"$nsis" | sed 's|^|./|' | sort | xargs)"
+while read -r dll; do check "and $dll itself" cmp "$dll" "setup/\$PLUGINSDIR/${dll##*/}"; done <<<"$nsis"
 for file in "$earlier"/*-setup.exe setup/*.exe "$earlier"/*.msi msi/*/*.exe \
     "$earlier"/bin/light-msi-actions.dll zip/*/light.exe; do
     check "${file#"$earlier"/} signed through the token, and timestamped" verified "$file" "Light test signer on a token"

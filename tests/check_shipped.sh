@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# What a Windows user downloads: a ZIP of light.exe, its guide, the licence, the deployment
-# scripts and the task definition, which runs light.exe as SYSTEM at logon and on wake, and in
-# it a stripped 64-bit console program with ASLR and DEP that imports only Windows' own DLLs and
-# carries its icon, manifest and version information.
+# What a Windows user downloads: a ZIP of light.exe, its guide, the licence and notices, the
+# deployment scripts and the task definition, which runs light.exe as SYSTEM at logon and on wake,
+# and in it a stripped 64-bit console program with ASLR and DEP that imports only Windows' own
+# DLLs and carries its icon, manifest and version information.
 # Usage: check_shipped.sh <build folder> <package name>
 # shellcheck disable=SC2317  # functions that only `check` calls
 set -uo pipefail
@@ -13,9 +13,9 @@ unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 (cd "$build" && cpack -G ZIP >/dev/null) || exit 1
 (cd "$unpacked" && cmake -E tar xf "$build/$package.zip") || exit 1
-check "the ZIP holds light.exe, README.txt, LICENSE, light-task.xml and the deployment scripts" \
+check "the ZIP holds light.exe, README.txt, LICENSE, the notices, light-task.xml and the deployment scripts" \
     test "$(cd "$unpacked" && find . -type f | sort | tr '\n' ' ')" = "./$package/LICENSE \
-./$package/README.txt ./$package/deploy/detect-brightness.ps1 ./$package/deploy/light-installation.cmd \
+./$package/README.txt ./$package/THIRD-PARTY-NOTICES.txt ./$package/deploy/detect-brightness.ps1 ./$package/deploy/light-installation.cmd \
 ./$package/deploy/set-brightness.ps1 ./$package/light-task.xml ./$package/light.exe "
 exe=$unpacked/$package/light.exe
 xml=$unpacked/$package/light-task.xml

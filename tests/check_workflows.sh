@@ -77,15 +77,15 @@ check "and goes on once the test job's step has named it safe" test "$(dated)" =
     test -z "$(git -C "$source" ls-files -ci --exclude-standard)"
 
 # What build gathers and lists, and the check attest and release make of it before anything else.
-mkdir -p "$work/build/winget/manifests" && (cd "$work/build" && touch light-1-win64-setup.exe \
-    light-1-win64.msi light-1-win64.zip light-1.buildinfo SHA256SUMS release-notes.md winget/manifests/m.yaml)
+mkdir -p "$work/build/winget/manifests" && (cd "$work/build" && touch light-1-win64-setup.exe light-1-win64.msi \
+    light-1-win64.zip light-1.buildinfo light-1.cdx.json SHA256SUMS release-notes.md winget/manifests/m.yaml)
 GITHUB_OUTPUT=$work/digests "$source/.github/scripts/release-files" "$work/build" 1 "$work/release"
 step=$(python3 -c 'import sys, yaml; print(next(step["run"] for step in yaml.safe_load(open(sys.argv[1]))
     ["jobs"]["attest"]["steps"] if step.get("working-directory") == "release"))' "$source/.github/workflows/release.yml")
 for change in ":|0" "echo >>light-1-win64.msi|1" "touch more|1" "rm SHA256SUMS|1" "rm -r -- * && digests=|1"; do
     rm -rf "$work/files" && cp -R "$work/release" "$work/files" && digests=$(sed '1d;$d' "$work/digests")
     (cd "$work/files" && eval "${change%|*}" && DIGESTS=$digests bash -eo pipefail -c "$step" >/dev/null 2>&1)
-    check "build's 7 files listed, then checked after: ${change%|*}" test "$?/$(grep -c '  ' "$work/digests")" = "${change#*|}/7"
+    check "build's 8 files listed, then checked after: ${change%|*}" test "$?/$(grep -c '  ' "$work/digests")" = "${change#*|}/8"
 done
 # Which build hands on as its outputs, in characters that hold no secret, and the later jobs read.
 digests=$(sed '1d;$d' "$work/digests") && rm -f "$work/output"

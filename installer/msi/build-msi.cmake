@@ -6,8 +6,8 @@
 #     installation whose helper was deleted can still be removed: wixl writes no such action;
 #   - SecureCustomProperties, so that BRIGHTNESS and INSTALLDIR reach the elevated installation;
 #   - File.Version and File.Language of the two programs, which it leaves empty (they would count
-#     as unversioned, and fail ICE60), and setup-helper.exe's short name, without which its long
-#     name is no valid file name (ICE03);
+#     as unversioned, and fail ICE60), and the short names of setup-helper.exe and
+#     THIRD-PARTY-NOTICES.txt, without which their long names are no valid file names (ICE03);
 #   - the Registry row that removes SOFTWARE\Orvane\Light, whose PathEntry the helper writes;
 #   - the package code, which it makes up anew each time: here a hash of everything else.
 # Its dates are SOURCE_DATE_EPOCH's, where that is set, so that a commit builds the same bytes.
@@ -49,6 +49,7 @@ query("UPDATE `Property` SET `Value` = 'BRIGHTNESS;INSTALLDIR;NEWERFOUND;OLDERFO
 # The programs' version resources say 1.x.y.0 and US English (0409).
 query("UPDATE `File` SET `Version` = '${VERSION}.0', `Language` = '1033' WHERE `File` = 'LightExe' OR `File` = 'HelperExe'")
 query("UPDATE `File` SET `FileName` = 'SETUP-~1.EXE|setup-helper.exe' WHERE `File` = 'HelperExe'")
+query("UPDATE `File` SET `FileName` = 'THIRD-~1.TXT|THIRD-PARTY-NOTICES.txt' WHERE `File` = 'Notices'")
 # One row at a time: msitools 0.101 deletes the wrong rows for a condition with OR.
 query("DELETE FROM `MsiFileHash` WHERE `File_` = 'LightExe'")
 query("DELETE FROM `MsiFileHash` WHERE `File_` = 'HelperExe'")

@@ -18,7 +18,8 @@ import tempfile
 REPOSITORY, TAG, BUILT, OTHER = "orvane/light", "v1.2.0", "c" * 40, "d" * 40
 RELEASES = f"repos/{REPOSITORY}/releases"
 FILES = ["light-1.2.0-win64-setup.exe", "light-1.2.0-win64.msi", "light-1.2.0-win64.zip",
-         "light-1.2.0.buildinfo", "SHA256SUMS", "winget/manifests/o/Orvane/Light/1.2.0/Orvane.Light.yaml"]
+         "light-1.2.0.buildinfo", "light-1.2.0.cdx.json", "SHA256SUMS",
+         "winget/manifests/o/Orvane/Light/1.2.0/Orvane.Light.yaml"]
 
 
 def answer(state, call):

@@ -41,8 +41,8 @@ def lines(text):
     return sorted((text or "").split())
 
 
-downloads = ["light-*-win64-setup.exe", "light-*-win64.msi", "light-*-win64.zip",
-             "light-*.buildinfo", "SHA256SUMS", "winget/manifests/o/Orvane/Light/*/*.yaml"]
+downloads = ["light-*-win64-setup.exe", "light-*-win64.msi", "light-*-win64.zip", "light-*.buildinfo",
+             "light-*.cdx.json", "SHA256SUMS", "winget/manifests/o/Orvane/Light/*/*.yaml"]
 version = re.search(r"project\(light VERSION ([0-9.]+)", (source / "CMakeLists.txt").read_text())[1]
 ecosystems = yaml.safe_load((source / ".github/dependabot.yml").read_text())["updates"]
 reading = {"contents": "read"}
@@ -52,6 +52,10 @@ safe = 'git config --global --add safe.directory "$GITHUB_WORKSPACE"'
 outputs = ["signed", "artifact-id", "digests"]
 decode = ".github/scripts/job-outputs get " + " ".join(f'{name} "${name.upper().replace("-", "_")}"' for name in outputs)
 dev_package = re.search(r"\n    package\)\n(.*?)\n        ;;", (source / "dev").read_text(), re.S)[1]
+assigned = dict(re.findall(r"^ *(\w+)=(\S+)$", dev_package, re.M))
+summed = [assigned.get(word[1:], word).replace("$version", "*")
+          for word in re.findall(r'"([^"]+)"', re.search(r"\bfiles=\((.*?)\)", dev_package, re.S)[1])]
+sbom = 'echo "path=release/light-${GITHUB_REF_NAME#v}.cdx.json" >>"$GITHUB_OUTPUT"'
 facts = [
     ("the workflows grant nothing, or reading, to all their jobs; each job's own permissions",
      [[workflow.get("permissions") for workflow in workflows.values()],
@@ -112,11 +116,15 @@ facts = [
      [[label(step) for step in release[job]["steps"]] for job in ("tag", "attest", "release")]
      + [len({step_of(job, "digests").get("run") for job in ("attest", "release")})],
      [[checkout, 'installer/release-notes "$GITHUB_REF_NAME" >/dev/null', unpublished],
-      [checkout, decode, download, "digests", "actions/attest-build-provenance"],
+      [checkout, decode, download, "digests", "actions/attest-build-provenance", sbom, "actions/attest-sbom"],
       [checkout, decode, download, "digests", ".github/scripts/publish-release release"], 1]),
     ("every download attested (release-check sees that each is attached)",
      lines(step_of("attest", "actions/attest-build-provenance")["with"]["subject-path"]),
      sorted(f"release/{file}" for file in downloads)),
+    ("SHA256SUMS sums every download, the SBOM too, which is attested for the installer, the MSI and the ZIP",
+     [summed, 'sha256sum "${files[@]}" >SHA256SUMS' in dev_package, step_of("attest", "actions/attest-sbom").get("with")],
+     [downloads[:5], True, {"subject-path": "".join(f"release/{file}\n" for file in downloads[:3]),
+                            "sbom-path": "${{ steps.sbom.outputs.path }}"}]),
     ("both workflows check the installers with the one script, the release's every download, "
      "against build's digests and, when build signed, its signer",
      [sum(".github\\scripts\\check-installer.ps1" in step.get("run", "") for _, step in steps),
