@@ -47,6 +47,7 @@ AllowSkipFiles off
 !define LIGHT_LOCK_WAIT_MS 300000
 !endif
 !define INSTALLATION_LOCK "Global\Orvane.Light.Installation"
+!define WINDOWS_INSTALLER_LOCK "Global\_MSIExecute"
 !define LOCK_HELD_BY_PARENT "LIGHT_INSTALLATION_LOCKED"
 
 !include FileFunc.nsh
@@ -236,11 +237,19 @@ Function ${un}TakeInstallationLock
         ${Refuse} ${EXIT_FAILED} "Another installation of Light is running, and did not end in time; nothing was changed. Try again once it has ended."
     ${EndIf}
     System::Call 'kernel32::SetEnvironmentVariableW(w "${LOCK_HELD_BY_PARENT}", w "1")'
-    nsExec::ExecToStack '"${OWN_HELPER}" wait-windows-installer ${LIGHT_LOCK_WAIT_MS}'
-    Pop $R1
-    Call ${un}SayHelperOutput
-    ${If} $R1 != 0
-        ${Refuse} ${EXIT_FAILED} "Windows Installer is busy with another installation; nothing was changed. Try again once it has ended."
+    ; Where no transaction ever ran there is no such mutex; where one runs, it is owned.
+    System::Call 'kernel32::OpenMutexW(i ${SYNCHRONIZE}, i 0, w "${WINDOWS_INSTALLER_LOCK}") p .R1'
+    ${If} $R1 P<> 0
+        System::Call 'kernel32::WaitForSingleObject(p R1, i ${LIGHT_LOCK_WAIT_MS}) i .R2'
+        ${If} $R2 == ${WAIT_OBJECT_0}
+        ${OrIf} $R2 == ${WAIT_ABANDONED}
+            System::Call 'kernel32::ReleaseMutex(p R1)'
+        ${EndIf}
+        System::Call 'kernel32::CloseHandle(p R1)'
+        ${If} $R2 != ${WAIT_OBJECT_0}
+        ${AndIf} $R2 != ${WAIT_ABANDONED}
+            ${Refuse} ${EXIT_FAILED} "Windows Installer is busy with another installation, which did not end in time; nothing was changed. Try again once it has ended."
+        ${EndIf}
     ${EndIf}
 FunctionEnd
 !macroend

@@ -14,9 +14,6 @@
 //   setup-helper check-folder <folder> <Program Files> [<installed folder>]
 //                                                  exit 0, or the problem (install_folder.h)
 //   setup-helper check-brightness <text>          exit 0 a brightness option, 1 not
-//   setup-helper wait-windows-installer <milliseconds>
-//                                                  exit 0 once no transaction of Windows
-//                                                  Installer runs, 1 if one still runs then
 //   setup-helper switches setup|uninstall <file>  reads the installer's or the uninstaller's
 //                                                  command line, which LIGHT_COMMAND_LINE holds,
 //                                                  and writes to <file>, UTF-16, the switches
@@ -44,7 +41,6 @@
 #include "installer/helper/brightness_option.h"
 #include "installer/helper/full_path.h"
 #include "installer/helper/install_folder.h"
-#include "installer/helper/installation_lock.h"
 #include "installer/helper/path_command.h"
 #include "installer/helper/setup_switches.h"
 #include "installer/helper/task_definition.h"
@@ -109,13 +105,13 @@ int wmain(int argc, wchar_t** argv) {
         return static_cast<int>(
             UninstallCommand(std::vector<std::wstring>(arguments.begin() + 1, arguments.end())));
     }
-    wchar_t* end = nullptr;
-    const unsigned long milliseconds = arguments.size() >= 2 ? std::wcstoul(argv[2], &end, 10) : 0;
-    if (end == argv[2] || end == nullptr || *end != L'\0') return kUsage;
-    if (is(L"wait-windows-installer", 2)) return WindowsInstallerIdle(milliseconds) ? 0 : 1;
     if (arguments.size() >= 3 && Same(argv[1], L"run")) {
-        const std::vector<std::wstring> program(arguments.begin() + 2, arguments.end());
-        return static_cast<int>(RunWithTimeLimit(program[0], CommandLineOf(program), milliseconds));
+        wchar_t* end = nullptr;
+        const unsigned long limitMs = std::wcstoul(argv[2], &end, 10);
+        if (end != argv[2] && *end == L'\0') {
+            const std::vector<std::wstring> program(arguments.begin() + 2, arguments.end());
+            return static_cast<int>(RunWithTimeLimit(program[0], CommandLineOf(program), limitMs));
+        }
     }
     return kUsage;
 }
