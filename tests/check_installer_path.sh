@@ -3,8 +3,9 @@
 # prefix of its own beside the installer check's: an installation moved to another folder with a
 # log that cannot be written, a silent uninstall that fails with a file held open and then
 # succeeds, light.exe still running, a long PATH kept byte for byte; /NOPATH leaves the PATH as it
-# is, installing again (twice at once) puts light on it for a new prompt, an entry taken off by
-# hand is no failure, and a folder on it already is neither added again nor taken off;
+# is, installing again puts light on it for a new prompt, an entry taken off by hand is no
+# failure, and a folder on it already is neither added again (by two installations at once) nor
+# taken off;
 # meanwhile another product's Apps entry under the legacy key, with files named as ours are, is
 # never read, and relative logs go to the folder the command was started in.
 # Usage: check_installer_path.sh <build folder> <installer>
@@ -71,10 +72,7 @@ check "/nopath: installed, the PATH as it was" test "$?/$(system_path)" = "0/$(e
 check "into the default folder, whatever the other entry says" \
     test "$(value "$apps" InstallLocation)" = 'C:\Program Files\Light'
 check "a relative log is in the folder it was started in" logged relative.log setup "$said"
-# Two silent installations at once: one waits for the other, then installs the same again.
-for run in 1 2; do (install "$setup" >/dev/null; echo $? >"$work/run $run") & done
-wait
-check "two installations started at once both end with 0" test "$(cat "$work/run 1" "$work/run 2" | xargs)" = "0 0"
+install "$setup"
 check "installed again: the folder on the PATH" \
     test "$(system_path)" = "$(expandable "$stock_path;C:\\Program Files\\Light")"
 check "its definition runs C:\\Program Files\\Light\\light.exe" runs_installed 'C:\Program Files\Light'
@@ -93,8 +91,11 @@ set_system_path "$stock_path"
 run_line "$(value "$apps" QuietUninstallString)"
 check "uninstalled, its PATH entry taken off by hand before: exit code 0" \
     test "$?/$(system_path)" = "0/$(expandable "$stock_path")"
+# Two silent installations at once: one waits for the other, then installs the same again.
 set_system_path "$stock_path;c:\\program files\\light\\"
-install "$setup"
+for run in 1 2; do (install "$setup" >/dev/null; echo $? >"$work/run $run") & done
+wait
+check "two installations started at once both end with 0" test "$(cat "$work/run 1" "$work/run 2" | xargs)" = "0 0"
 check "an entry already there is not added again" \
     test "$(system_path)" = "$(expandable "$stock_path;c:\\program files\\light\\")"
 run_line "$(value "$apps" QuietUninstallString)"

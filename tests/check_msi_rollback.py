@@ -116,7 +116,8 @@ def steps(state, machine, halfway=False):
             continue
         if name == "RemoveExistingProducts" and state.get("older"):
             older = steps(state["older"], machine, halfway)
-            plan += [(can, do, undone + undo, f"the older version's {step}") for can, do, undone, step in older[:-1]]
+            # Failing there is a removal's failure, which "removing" plays: only its steps here.
+            plan += [(False, do, undone + undo, f"the older version's {step}") for _, do, undone, step in older[:-1]]
             undo = older[-1][2] + undo
             continue
         kind = actions.get(name, (0,))[0]
@@ -179,11 +180,10 @@ def whole(state, had, values):  # a whole run, each of its commands that can fai
             for check in ([line, f"if errorlevel 1 echo ==failed== {name}: {line}"] if can and name in actions else [line])]
 
 
-def dump():  # the folder, the task, the system PATH and the package's keys, as four parts
+def dump():  # the folder, the task, and the package's keys with the system PATH, as three parts
     return ["echo ==state==", f'if exist "{FOLDER}" (dir /b /on "{FOLDER}") else (echo no folder)',
             "echo ==part==", f'if exist "{TASK}" (echo the task) else (echo no task)', "echo ==part==",
-            f'"{registry_value}" --raw "System\\CurrentControlSet\\Control\\Session Manager\\Environment" Path',
-            "echo ==part==", f'"{registry_value}" --tree {KEYS[1]}']
+            f'"{registry_value}" --tree {KEYS[1]} --raw "System\\CurrentControlSet\\Control\\Session Manager\\Environment" Path']
 
 
 failures, script, points, installed = [], [], [], False
@@ -196,8 +196,8 @@ for what, new, damage, state, had, values in SCENARIOS:
     points.append((what, "before"))
     if refused := refusal(state):
         failures.append(f"{what}: refused before it starts, by {refused}")
-    tried = set()
-    for halfway in (False, True) if what == "installing" else (False,):
+    tried = set()  # a damaged removal fails where an intact one does: its whole run alone
+    for halfway in (False, True) if what == "installing" else () if damage and state is REMOVE else (False,):
         plan = steps(state, Machine(had, values), halfway)
         for index, (can, _, undo, name) in enumerate(plan):
             done = tuple(line for _, do, _, _ in plan[:index + 1] for line in do) + tuple(undo)

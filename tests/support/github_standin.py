@@ -1,4 +1,4 @@
-#!/usr/bin/python3
+#!/usr/bin/python3 -S
 """GitHub as the release job's publishing step meets it, which only GitHub would otherwise show.
 Run as gh (through a link of that name), it answers only the calls the release's scripts are
 meant to make, on the repository state in the JSON file GITHUB_STANDIN: any other call, with

@@ -100,9 +100,10 @@ apps_entry=(DisplayName DisplayVersion Publisher DisplayIcon InstallLocation Uni
     QuietUninstallString NoModify NoRepair PathEntry)
 # Everything an installation is made of, to compare before and after a step.
 snapshot() {
-    (cd "$(folder_of "$(value "$apps" InstallLocation)")" && sha256sum -- *)
-    value "$apps" "${apps_entry[@]}" EstimatedSize
-    system_path
+    local entry
+    entry=$(value "$apps" "${apps_entry[@]}" EstimatedSize --raw "$environment" Path)
+    (cd "$(folder_of "$(sed -n 5p <<<"$entry")")" && sha256sum -- *)
+    echo "$entry"
     sha256sum "$task_file"
     our_folders
 } 2>&1

@@ -4,6 +4,7 @@
 //                                         REG_DWORD as 0x..., an empty line if missing
 //   registry_value --raw <key> <name>...  each value's type number and data bytes in hex
 //   registry_value --tree <key>           the key's values and keys, all the way down
+//   registry_value <any of these> --text <key> <name>...   each in turn, in one run
 //   registry_value --apply <change>...    writes or deletes values and keys (Apply, below)
 #include <windows.h>
 
@@ -111,15 +112,19 @@ int wmain(int argc, wchar_t** argv) {
         for (int change = 2; change < argc; ++change) applied = Apply(argv[change]) && applied;
         return applied ? 0 : 1;
     }
-    if (argc == 3 && std::wstring(argv[1]) == L"--tree")
-        return WriteStandardOutput(Tree(argv[2])) ? 0 : 1;
-    const bool raw = argc > 1 && std::wstring(argv[1]) == L"--raw";
-    const int key = raw ? 2 : 1;
-    if (argc < key + 2) return 2;
+    // One after another, in one run: each "--tree <key>", or "[--raw|--text] <key> <name>..." up
+    // to the next argument that begins with "--".
     std::wstring lines;
-    for (int name = key + 1; name < argc; ++name) {
-        const auto value = ReadRawValue(argv[key], argv[name]);
-        lines += (value ? (raw ? Raw(*value) : Text(*value)) : L"") + L"\n";
+    for (int at = 1; at < argc;) {
+        const bool tree = std::wstring(argv[at]) == L"--tree";
+        const bool raw = std::wstring(argv[at]) == L"--raw";
+        const int key = at + (tree || raw || std::wstring(argv[at]) == L"--text" ? 1 : 0);
+        if (key >= argc || (!tree && key + 1 >= argc)) return 2;
+        if (tree) lines += Tree(argv[key]);
+        for (at = key + 1; !tree && at < argc && std::wcsncmp(argv[at], L"--", 2) != 0; ++at) {
+            const auto value = ReadRawValue(argv[key], argv[at]);
+            lines += (value ? (raw ? Raw(*value) : Text(*value)) : L"") + L"\n";
+        }
     }
     // UTF-8, with CR LF line ends, as a redirected Windows program writes.
     return WriteStandardOutput(lines) ? 0 : 1;
