@@ -98,9 +98,10 @@ check "and changes nothing" test "$(snapshot)" = "$before"
 
 : >"$work/firmware"
 rm "$folder/setup-helper.exe"
+win reg delete "HKLM\\$record" /v InstallFolder /f /reg:64 >/dev/null
 msi /i "$package"
 outcome="$?/$(entry "$package")/$(entry "$older")/$(firmware)"
-check "$version replaces it, whose helper was deleted: one Apps entry, firmware untouched: $outcome" \
+check "$version replaces it, whose helper and folder's value were deleted: one Apps entry, firmware untouched: $outcome" \
     test "$outcome" = "0/Light/$version/Orvane/$target\\//"
 check "in its folder" test "$(value "$record" InstallFolder)" = "$target\\"
 check "whose task runs $target\\light.exe" runs_installed "$target"
@@ -173,12 +174,12 @@ installed=$(snapshot)
 damage() {
     rm -f "$(folder_of 'C:\Program Files\Light')/setup-helper.exe" &&
         win schtasks /delete /tn "Light brightness" /f >/dev/null &&
-        win reg delete "HKLM\$record" /v InstallFolder /f /reg:64 >/dev/null
+        win reg delete "HKLM\\$record" /v InstallFolder /f /reg:64 >/dev/null
 }
-damage
+check "damaged" damage
 msi /i "$package" REINSTALL=ALL REINSTALLMODE=vomus
 check "a repair mends a damaged installation" test "$?/$(snapshot)" = "0/$installed"
-damage
+check "damaged again" damage
 msi /x "$package"
 check "uninstalled, damaged as it was: exit code 0" test $? = 0
 check "nothing left but the remembered brightness: $(left)" test "$(left)/$(stored)" = /0x3c

@@ -47,8 +47,9 @@ WINDOWS = {"installing": ("InstallFiles", "InstallFinalize"),  # after the files
 NEW, INSTALLING, REMOVING = "$Program=3 AND (?Program<>3 OR NOT Installed)", "$Program=3", "$Program=2"
 ACTIONS = {  # name: type without the bits, bits, command or property set, where it runs, condition
     # First of all, before anything is read that a running EXE installer may be changing.
-    "CheckNoOtherInstallation": (1, set(), None, "first", ""),
+    "CheckNoOtherInstallation": (1, set(), None, "first", "NOT UPGRADINGPRODUCTCODE"),
     "CheckBrightness": (1, set(), None, "checking", ""),
+    "FindInstalledFolder": (1, set(), None, "choosing", "NOT LIGHTINSTALLED"),
     "UseInstalledFolder": (51, set(), "INSTALLDIR=[LIGHTINSTALLED]", "choosing",
                            "LIGHTINSTALLED AND NOT INSTALLDIR"),
     "CheckInstallFolder": (1, set(), None, "resolved", NEW),

@@ -47,16 +47,30 @@ std::wstring Why(FolderProblem problem, const std::wstring& folder,
 }
 
 // Ends the installation with `why` in its log, and on screen where it has one.
-UINT Refuse(MSIHANDLE install, const std::wstring& why) {
+UINT Refuse(MSIHANDLE install, const wchar_t* why) {
     const MSIHANDLE record = MsiCreateRecord(1);
     if (record != 0) {
         MsiRecordSetStringW(record, 0, L"[1]");
-        MsiRecordSetStringW(record, 1, why.c_str());
+        MsiRecordSetStringW(record, 1, why);
         MsiProcessMessage(install, INSTALLMESSAGE(INSTALLMESSAGE_ERROR | MB_OK), record);
         MsiCloseHandle(record);
     }
     return ERROR_INSTALL_FAILURE;
 }
+
+// Runs an action, of which nothing may leave this DLL but its result: Windows Installer calls it
+// as a C function. One that runs out of memory fails the installation.
+template <typename Action>
+UINT Contained(MSIHANDLE install, Action action) {
+    try {
+        return action();
+    } catch (...) {
+        return Refuse(install, L"Out of memory.");
+    }
+}
+
+// The component that holds light.exe, which every version of the package installs.
+constexpr wchar_t kProgramComponent[] = L"{0B8F2C71-5D3E-4A6B-8E19-7C4D2F6A1B35}";
 
 }  // namespace
 
@@ -78,21 +92,43 @@ extern "C" __declspec(dllexport) UINT __stdcall RefuseWithoutRollback(MSIHANDLE 
                   L"package installs only where it can be.");
 }
 
+// Immediate, after AppSearch, where LIGHTINSTALLED is empty: the InstallFolder value, which it
+// reads, was deleted. An earlier version's light.exe still says where it went.
+extern "C" __declspec(dllexport) UINT __stdcall FindInstalledFolder(MSIHANDLE install) {
+    return Contained(install, [&]() -> UINT {
+        wchar_t program[MAX_PATH + 1] = {};
+        DWORD length = MAX_PATH + 1;
+        const INSTALLSTATE state = MsiLocateComponentW(kProgramComponent, program, &length);
+        // Absent: the file was deleted too, and its folder is known all the same.
+        if (state != INSTALLSTATE_LOCAL && state != INSTALLSTATE_ABSENT) return ERROR_SUCCESS;
+        std::wstring folder(program, length);
+        const size_t name = folder.find_last_of(L'\\');
+        if (name == std::wstring::npos) return ERROR_SUCCESS;
+        folder.resize(name + 1);
+        return MsiSetPropertyW(install, L"LIGHTINSTALLED", folder.c_str());
+    });
+}
+
 // Immediate, after CostFinalize: INSTALLDIR is resolved, the earlier installation's folder is in
 // LIGHTINSTALLED.
 extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE install) {
-    const std::wstring folder = FolderPath(Property(install, L"INSTALLDIR"));
-    const std::wstring programFiles = FolderPath(Property(install, L"ProgramFiles64Folder"));
-    const std::wstring installed = Property(install, L"LIGHTINSTALLED");
-    const std::wstring why = Why(
-        InstallFolderProblem(folder, programFiles, installed.empty() ? L"" : FolderPath(installed)),
-        folder, programFiles);
-    return why.empty() ? ERROR_SUCCESS : Refuse(install, why);
+    return Contained(install, [&]() -> UINT {
+        const std::wstring folder = FolderPath(Property(install, L"INSTALLDIR"));
+        const std::wstring programFiles = FolderPath(Property(install, L"ProgramFiles64Folder"));
+        const std::wstring installed = Property(install, L"LIGHTINSTALLED");
+        const std::wstring why =
+            Why(InstallFolderProblem(folder, programFiles,
+                                     installed.empty() ? L"" : FolderPath(installed)),
+                folder, programFiles);
+        return why.empty() ? ERROR_SUCCESS : Refuse(install, why.c_str());
+    });
 }
 
 // Immediate, before LaunchConditions: LightBrightnessValid, a private property, is 1 when
 // BRIGHTNESS is a brightness option. The launch condition refuses with its message otherwise.
 extern "C" __declspec(dllexport) UINT __stdcall CheckBrightness(MSIHANDLE install) {
-    const bool valid = IsBrightnessOption(Property(install, L"BRIGHTNESS"));
-    return MsiSetPropertyW(install, L"LightBrightnessValid", valid ? L"1" : L"");
+    return Contained(install, [&]() -> UINT {
+        const bool valid = IsBrightnessOption(Property(install, L"BRIGHTNESS"));
+        return MsiSetPropertyW(install, L"LightBrightnessValid", valid ? L"1" : L"");
+    });
 }
