@@ -17,27 +17,53 @@ namespace {
 constexpr DWORD kMsToEnd = 5000;
 constexpr DWORD kMsToBeEnded = 5000;
 
-std::vector<ScopedHandle> LightRuns(std::wstring_view folder) {
+// The task's light.exe runs as SYSTEM, whose processes grant administrators the right to wait
+// for them, not to end them, and another user's grant them nothing: that takes the debug
+// privilege, which an elevated administrator holds but has not turned on (SYSTEM has).
+void AllowOpeningOthersRuns() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token)) return;
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (LookupPrivilegeValueW(nullptr, L"SeDebugPrivilege", &privileges.Privileges[0].Luid)) {
+        AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+    }
+    CloseHandle(token);
+}
+
+// Every running light.exe of `folder`, in `runs`; false, having said so, where that cannot be
+// known: the list of processes or a light.exe that may be the folder's could not be read.
+bool LightRuns(std::wstring_view folder, std::vector<ScopedHandle>& runs) {
     const std::wstring program = std::wstring(folder) + L"\\light.exe";
-    std::vector<ScopedHandle> runs;
     const ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) return runs;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
-         more = Process32NextW(snapshot.get(), &entry)) {
+    if (!snapshot || !Process32FirstW(snapshot.get(), &entry)) {
+        Report(L"Could not list the running programs (error " + std::to_wstring(GetLastError()) +
+               L") to find " + program + L".");
+        return false;
+    }
+    do {
         if (_wcsicmp(entry.szExeFile, L"light.exe") != 0) continue;
-        ScopedHandle process(
-            OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
-                        entry.th32ProcessID));
+        ScopedHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                         entry.th32ProcessID));
         wchar_t image[MAX_PATH + 1];
         DWORD length = MAX_PATH + 1;
-        if (process && QueryFullProcessImageNameW(process.get(), 0, image, &length) &&
+        if (!process) {
+            // One that ended since the list was made is no run; any other may be the folder's.
+            if (GetLastError() == ERROR_INVALID_PARAMETER) continue;
+            Report(L"Could not look at a running light.exe (process " +
+                   std::to_wstring(entry.th32ProcessID) + L", error " +
+                   std::to_wstring(GetLastError()) + L"), which may be " + program + L".");
+            return false;
+        }
+        if (QueryFullProcessImageNameW(process.get(), 0, image, &length) &&
             _wcsicmp(image, program.c_str()) == 0) {
             runs.push_back(std::move(process));
         }
-    }
-    return runs;
+    } while (Process32NextW(snapshot.get(), &entry));
+    return true;
 }
 
 // Whether every run has ended within `waitMs` in all.
@@ -54,9 +80,15 @@ bool Ended(const std::vector<ScopedHandle>& runs, DWORD waitMs) {
 }  // namespace
 
 bool EndLightRuns(std::wstring_view folder) {
-    const std::vector<ScopedHandle> runs = LightRuns(folder);
+    AllowOpeningOthersRuns();
+    std::vector<ScopedHandle> runs;
+    if (!LightRuns(folder, runs)) return false;
     if (Ended(runs, kMsToEnd)) return true;
-    for (const ScopedHandle& run : runs) TerminateProcess(run.get(), ERROR_PROCESS_ABORTED);
+    for (const ScopedHandle& run : runs) {
+        const ScopedHandle ending(OpenProcess(PROCESS_TERMINATE, FALSE, GetProcessId(run.get())));
+        // The handle waited for keeps the process, and so its id, from being reused.
+        if (ending) TerminateProcess(ending.get(), ERROR_PROCESS_ABORTED);
+    }
     if (Ended(runs, kMsToBeEnded)) return true;
     Report(std::wstring(folder) + L"\\light.exe is still running, and could not be ended.");
     return false;

@@ -79,16 +79,20 @@ constexpr HRESULT kNoSuchTask = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
 // not start the task.
 constexpr HRESULT kSomeTriggersFailed = 0x0004131B;
 
-// 0 for a step that succeeded; otherwise says what failed, and 1. A success that the Task
-// Scheduler qualified is said too.
+// 0 for a step that succeeded; otherwise says what failed, and 1. Any other success that the
+// Task Scheduler qualified is said too.
 DWORD Outcome(const wchar_t* what, HRESULT status) {
     wchar_t code[16];
     std::swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(status));
     const std::wstring task = std::wstring(L" the scheduled task '") + kTaskName + L"'";
+    // A task that would not run at every logon and wake is no installation of Light: a failure,
+    // which the installer undoes, so that a deployment tool sees it.
     if (status == kSomeTriggersFailed) {
         Report(L"Registered" + task + L", but the Task Scheduler says that not all of its " +
                L"triggers will start it (" + code + L").");
-    } else if (SUCCEEDED(status) && status != S_OK) {
+        return 1;
+    }
+    if (SUCCEEDED(status) && status != S_OK) {
         Report(std::wstring(L"The Task Scheduler answered ") + code + L" to: " + what + task +
                L".");
     }
