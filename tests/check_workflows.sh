@@ -67,7 +67,7 @@ done
 git init -q "$work/clone" && git -C "$work/clone" -c user.name=light -c user.email=light@localhost \
     commit -q --allow-empty -m dated && cp "$source/dev" "$work/clone" &&
     chown "$((UID + 1))" "$work/clone" && mkdir "$work/home"
-dated() { HOME=$work/home "$work/clone/dev" 2>&1 | head -n 1; }
+dated() { HOME=$work/home "$work/clone/dev" 2>&1 | grep "^dev: " | head -n 1; }
 check "dev stops where git refuses the history: $(dated)" grep -q "^dev: git cannot read" <<<"$(dated)"
 HOME=$work/home GITHUB_WORKSPACE=$work/clone bash -c "$(python3 -c 'import sys, yaml
 print(next(step["run"] for step in yaml.safe_load(open(sys.argv[1]))["jobs"]["test"]["steps"]

@@ -61,7 +61,7 @@ facts = [
      [[workflow.get("permissions") for workflow in workflows.values()],
       {job: body["permissions"] for job, body in jobs.items() if "permissions" in body}],
      [[{}, reading], {**{f"release.{job}": reading for job in ("tag", "test", "build", "windows")},
-                      "release.attest": {"id-token": "write", "attestations": "write"},
+                      "release.attest": {"contents": "read", "id-token": "write", "attestations": "write"},
                       "release.release": {"contents": "write"}}]),
     ("tag, test, build, windows on build's files, attest, then release",
      {job: sorted([body.get("needs", [])] if isinstance(body.get("needs"), str)
