@@ -144,10 +144,12 @@ hold() {
     local held=$1
     [ "$held" = "$lock" ] || held=$(windows_path "$1")
     win "$build/bin/hold_file.exe" "$held" "$(windows_path "$release_marker")" &
-    for _ in $(seq 100); do
+    for _ in $(seq 200); do
         [ -f "$release_marker.ready" ] && return
         sleep 0.05
     done
+    # What follows would pass without it held.
+    check "$1 held" false
 }
 release() {
     touch "$release_marker"
