@@ -34,7 +34,7 @@ def answer(state, call):
                 found := re.fullmatch(RELEASES + r"/(\d+)", path)) and releases.get(found[1], {}).get("draft"):
             state["releases"].remove(releases[found[1]])
             return ""
-        case ["api", "--method", "PATCH", path, "-F", "draft=false"] if (
+        case ["api", "--method", "PATCH", path, "-F", "draft=false", "-f", "make_latest=legacy"] if (
                 found := re.fullmatch(RELEASES + r"/(\d+)", path)) and releases.get(found[1], {}).get("draft"):
             releases[found[1]]["draft"] = False
             return releases[found[1]]
@@ -59,7 +59,10 @@ def answer(state, call):
 def as_gh():
     path = pathlib.Path(os.environ["GITHUB_STANDIN"])
     state = json.loads(path.read_text())
-    if state.get("down"):
+    # GitHub fails the calls that "down" numbers (the first is 1), or every call.
+    state["calls"] = state.get("calls", 0) + 1
+    if state.get("down") is True or state["calls"] in state.get("down", []):
+        path.write_text(json.dumps(state))
         sys.exit("gh: HTTP 502: Bad Gateway")
     reply = answer(state, sys.argv[1:]) if os.environ.get("GH_TOKEN") else None
     if reply is None:
@@ -86,6 +89,10 @@ CASES = [  # what GitHub holds first, then the exit code, and the releases it ho
     ("refused, the draft kept: a file changed on its way",
      {"releases": [], "tag": LIGHTWEIGHT, "corrupt": "x"}, 1, "10 v1.2.0 draft"),
     ("refused: GitHub does not answer", {"releases": [], "tag": LIGHTWEIGHT, "down": True}, 1, ""),
+    ("refused, nothing made: the listing of earlier drafts fails",
+     {"releases": [release(2, True)], "tag": LIGHTWEIGHT, "down": [2]}, 1, "2 v1.2.0 draft"),
+    ("refused, nothing made: an earlier draft cannot be deleted",
+     {"releases": [release(2, True)], "tag": LIGHTWEIGHT, "down": [3]}, 1, "2 v1.2.0 draft"),
 ]
 
 
