@@ -78,7 +78,8 @@ for component in table["components"]:
     sections.append("\n".join(lines))
     listed.append({"name": component["name"], "description": component["description"],
                    "package": component["package"], "version": package_version, "architecture": architecture,
-                   "licence": expression, "manufacturer": component["manufacturer"], "in": held})
+                   "licence": expression, "manufacturer": component["manufacturer"], "in": held,
+                   **{key: component[key] for key in ("subpath",) if key in component}})
 
 own = table["own"]
 head = wrap(f"Besides Light's own code ({own['licence']}, LICENSE.txt), the downloads of Light {version} hold "

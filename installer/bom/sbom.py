@@ -40,8 +40,11 @@ def package_url(component):
         sys.exit(f"sbom: the build information records {component['package']} at "
                  f"{recorded.get(component['package'], 'no version')}, not {component['version']}")
     quoted = urllib.parse.quote(component["version"], safe="")
+    # A part of a package that holds another component too is named by its file in it, so that
+    # tools that tell components apart by package URL keep both.
+    subpath = f"#{component['subpath']}" if "subpath" in component else ""
     return (f"pkg:deb/debian/{component['package']}@{quoted}"
-            f"?arch={component['architecture']}&distro=debian-{release[1]}")
+            f"?arch={component['architecture']}&distro=debian-{release[1]}{subpath}")
 
 
 homepage = own["supplier"]["url"][0]

@@ -36,6 +36,9 @@ function problems(bom) {
       if (!file || sha256(file) !== content) found.push(`${part.name}: ${content} is not its SHA-256`);
     }
   }
+  // Tools that tell components apart by package URL would merge two that share one.
+  const urls = (bom.components ?? []).map((part) => part.purl).filter(Boolean);
+  for (const url of urls.filter((url, at) => urls.indexOf(url) !== at)) found.push(`${url} names two components`);
   return found;
 }
 
@@ -43,6 +46,8 @@ const cases = [  // how the SBOM is broken, and what the check must then say of 
   ["as built", () => {}, null],
   ["a component without its name", (bom) => delete bom.components.at(-1).name, 'required property "name"'],
   ["a download's hash another's", (bom) => (bom.components[0].hashes = bom.components[1].hashes), "is not its SHA-256"],
+  ["two components with one package URL", (bom) => (bom.components.at(-1).purl = bom.components.at(-2).purl),
+   "names two components"],
   ["a licence that SPDX does not name", (bom) => (bom.components.at(-1).licenses[0].expression = "GPL-3+"),
    "is no SPDX expression"],
 ];
