@@ -19,7 +19,9 @@ Function FindEarlierInstallation
             StrCpy $RecordedKey "${LEGACY_UNINSTALL_KEY}"
         ${EndIf}
     ${EndIf}
-    ${If} $Recorded != ""
+    ${If} $Recorded == ""
+        ReadRegStr $Unfinished HKLM "${UNFINISHED_KEY}" "${UNFINISHED_VALUE}"
+    ${Else}
         ReadRegStr $RecordedVersion HKLM $RecordedKey "DisplayVersion"
         ReadRegStr $RecordedQuietUninstall HKLM $RecordedKey "QuietUninstallString"
         ReadRegStr $RecordedPathEntry HKLM $RecordedKey "PathEntry"
@@ -29,7 +31,10 @@ FunctionEnd
 ; Sets $FolderProblem to why $INSTDIR is refused, or empty: the rule for both installers, which
 ; the helper (install_folder.h) applies; only what is said is the installer's own.
 Function CheckInstallFolder
-    nsExec::Exec '"$PLUGINSDIR\setup-helper.exe" check-folder "$INSTDIR" "$PROGRAMFILES64" "$Recorded"'
+    ; A first installation's folder, which a run cut short left, is taken as this run's own.
+    StrCpy $R1 $Recorded
+    ${IfThen} $R1 == "" ${|} StrCpy $R1 $Unfinished ${|}
+    nsExec::Exec '"$PLUGINSDIR\setup-helper.exe" check-folder "$INSTDIR" "$PROGRAMFILES64" "$R1"'
     Pop $R1
     StrCpy $FolderUnchecked ""
     ${Select} $R1
@@ -136,13 +141,31 @@ FunctionEnd
 ; The task for this folder's light.exe; the helper replaces the task of an earlier installation
 ; and waits for a Task Scheduler that is still starting.
 Function RegisterTask
+    ; Undone even where the helper fails: it may have registered a task that will not start.
+    StrCpy $TaskRegistered 1
     nsExec::ExecToStack '"${HELPER_EXE}" task-register "$INSTDIR"'
     Pop $R1
     Call SayHelperOutput
     ${If} $R1 != 0
         ${Fail} "The scheduled task '${TASK_NAME}' is not registered."
     ${EndIf}
-    StrCpy $TaskRegistered 1
+FunctionEnd
+
+; The first installation is complete, or undone: its folder is no longer unfinished. The key,
+; and Orvane's, go where nothing else is left in them.
+Function ForgetUnfinished
+    DeleteRegValue HKLM "${UNFINISHED_KEY}" "${UNFINISHED_VALUE}"
+    StrCpy $R1 "${UNFINISHED_KEY}"
+    ${DoUntil} $R1 == "SOFTWARE"
+        EnumRegKey $R2 HKLM $R1 0
+        EnumRegValue $R3 HKLM $R1 0
+        ${If} $R2 != ""
+        ${OrIf} $R3 != ""
+            Return
+        ${EndIf}
+        DeleteRegKey HKLM $R1
+        ${GetParent} $R1 $R1
+    ${Loop}
 FunctionEnd
 
 Function WriteAppsEntry
@@ -212,6 +235,8 @@ Function UndoInstallation
     Delete "$INSTDIR\uninstall.exe"
     ${If} $CreatedFolder == 1
         ${RemoveFolder} "$INSTDIR"
+        ; A folder that stays is left for the next run to take.
+        ${IfNotThen} ${FileExists} "$INSTDIR\*.*" ${|} Call ForgetUnfinished ${|}
     ${EndIf}
 FunctionEnd
 

@@ -61,6 +61,11 @@ AllowSkipFiles off
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvane.Light"
 ; Where version 1.0.0 kept it, a name any program may use: read only where it is provably ours.
 !define LEGACY_UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Light"
+; Where a first installation names its folder until it is complete, so that a run cut short
+; (ended by a deployment tool's time limit, say) leaves a folder that the next run takes as its
+; own, not one it must refuse. Only administrators write under HKLM\SOFTWARE.
+!define UNFINISHED_KEY "SOFTWARE\Orvane\Light"
+!define UNFINISHED_VALUE "InstallingInto"
 ; Where an upgrade keeps the earlier files until the new ones are in place.
 !define BACKUP "previous-version"
 !define HELPER_EXE "$INSTDIR\setup-helper.exe"
@@ -103,6 +108,8 @@ Var RecordedKey
 Var RecordedVersion
 Var RecordedQuietUninstall
 Var RecordedPathEntry
+; The folder of a first installation that was cut short, or empty.
+Var Unfinished
 ; The lock held until this program ends, once taken.
 Var InstallationLock
 ; What this run has changed so far, for undoing it.
@@ -342,8 +349,11 @@ Section "Light"
         Call RemoveEarlierInstallation
     ${EndIf}
     ${If} $Recorded == ""
-        CreateDirectory "$INSTDIR"
+        ClearErrors
+        WriteRegStr HKLM "${UNFINISHED_KEY}" "${UNFINISHED_VALUE}" "$INSTDIR"
+        ${IfThen} ${Errors} ${|} ${Fail} "Could not write HKLM\${UNFINISHED_KEY}." ${|}
         StrCpy $CreatedFolder 1
+        CreateDirectory "$INSTDIR"
     ${Else}
         StrCpy $Upgrading 1
         Call EndRunningTask
@@ -367,6 +377,7 @@ Section "Light"
     Call WriteAppsEntry
 
     ; From here on the installation is complete; what follows cannot undo it.
+    Call ForgetUnfinished
     Call RetireLegacyEntry
     Call RemoveEarlierFiles
     ${Say} "Light ${VERSION} is installed in $INSTDIR."

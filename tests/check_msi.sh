@@ -111,11 +111,17 @@ msi /i "$older"
 check "0.9.0 over it is refused" test $? != 0
 check "and changes nothing" test "$(snapshot)" = "$before"
 
-# A repair puts back the task and the PATH entry the installation had added.
+# A repair puts back the task and the PATH entry the installation had added; one that replaces
+# every file ends a light.exe that the firmware holds up first, as a run at logon may be, rather
+# than asking for a restart.
 installed=$(snapshot)
 win schtasks /delete /tn "Light brightness" /f >/dev/null && set_system_path "$stock_path"
-msi /i "$package" REINSTALL=ALL REINSTALLMODE=vomus
-check "a repair puts back a deleted task and PATH entry" test "$?/$(snapshot)" = "0/$installed"
+LIGHT_STANDIN_FAULTS=exec-hang:5 win "$folder/light.exe" >/dev/null 2>&1 &
+sleep 1
+msi /i "$package" REINSTALL=ALL REINSTALLMODE=vamus
+check "a repair puts back a deleted task and PATH entry, a running light.exe ended first" \
+    test "$?/$(snapshot)/$(running_here 'light\.exe')" = "0/$installed/"
+wait
 # An uninstallation that cannot take the PATH entry off safely fails, and keeps the installation:
 # its files and task (Wine, unlike Windows, drops the Apps entry all the same).
 win reg add "HKLM\\$environment" /v Path /t REG_DWORD /d 7 /f /reg:64 >/dev/null

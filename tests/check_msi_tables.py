@@ -36,6 +36,7 @@ DEFERRED, UNDO = {"deferred", "as SYSTEM"}, {"deferred", "as SYSTEM", "rollback"
 WINDOWS = {"installing": ("InstallFiles", "InstallFinalize"),  # after the files are there
            # before the helper and the PATH entry's record are removed
            "uninstalling": ("RemoveExistingProducts", "RemoveRegistryValues"),
+           "repairing": ("RemoveExistingProducts", "RemoveFiles"),
            "checking": ("AppSearch", "LaunchConditions"), "choosing": ("AppSearch", "CostFinalize"),
            "resolved": ("CostFinalize", "InstallValidate"),
            # where Windows Installer itself may have disabled rollback, before the first change
@@ -64,6 +65,9 @@ ACTIONS = {  # name: type without the bits, bits, command or property set, where
                   "$Program=3 AND (?Program<>3 OR NOT Installed OR LIGHTPATHENTRY)"),
     "SetBrightness": (2, DEFERRED | {"ignore"}, 'run 60000 "[INSTALLDIR]light.exe" [BRIGHTNESS]',
                       "installing", "$Program=3 AND LightBrightnessValid AND (NOT Installed OR REINSTALL)"),
+    # A repair replaces the files: a run of the task is ended before any is.
+    "StopTask": (2, DEFERRED | {"ignore"}, 'task-stop "[INSTALLDIR]."', "repairing",
+                 "$Program=3 AND ?Program=3 AND REINSTALL"),
     "DeleteTaskRollback": (2, UNDO, 'task-register "[INSTALLDIR]."', "uninstalling", REMOVING),
     "DeleteTask": (2, DEFERRED, 'task-delete "[INSTALLDIR]."', "uninstalling", REMOVING),
     "RemoveFromPathRollback": (2, UNDO, 'path-add "[INSTALLDIR]." /RECORD', "uninstalling",

@@ -94,7 +94,8 @@ our_folders() {
         grep -vE "/($stock_folders)$"
 }
 nothing_installed() {
-    [ -z "$(our_folders)" ] && [ ! -e "$task_file" ] && [ -z "$(value "$apps" DisplayName)" ]
+    [ -z "$(our_folders)" ] && [ ! -e "$task_file" ] &&
+        [ -z "$(value "$apps" DisplayName --text 'SOFTWARE\Orvane\Light' InstallingInto | tr -d '\n')" ]
 }
 apps_entry=(DisplayName DisplayVersion Publisher DisplayIcon InstallLocation UninstallString
     QuietUninstallString NoModify NoRepair PathEntry)
