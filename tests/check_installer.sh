@@ -45,11 +45,11 @@ set_system_path "$long_path"
 
 # Refused before anything changes: exit code 2, or 3 for an older version over a newer one. The
 # helper's rules, which decide each refusal, have their own tables; these take each way through
-# the installer to them: a mistyped switch, a brightness, three folders. The log's switch is
+# the installer to them: a mistyped switch, a brightness, two folders. The log's switch is
 # quoted whole, as PowerShell's call operator passes one that holds a space.
 mkdir -p "$drive/Program Files/Foreign"
-for refusal in "/BRIGTHNESS=40" "/BRIGHTNESS=abc" '/D=C:\Users\Public\Light' \
-    '/D=C:\Program Files\Foreign' '/D=C:\Program Files\Light.'; do
+for refusal in "/BRIGTHNESS=40" "/BRIGHTNESS=abc" '/D=C:\Program Files\Foreign' \
+    '/D=C:\Program Files\Light.'; do
     said=$(install "$setup" "\"$(log 'refused log.log')\" $refusal")
     returned[invalidParameter]=$?
     check "$refusal refused with exit code 2" test "${returned[invalidParameter]}" = 2

@@ -56,7 +56,7 @@ fi
 # in the log (Wine's msiexec does not log a launch condition's message, which Windows does).
 # The helper's rules have their own tables; these take each way through the package to them, and
 # a leading zero, which Windows Installer would read as a number.
-for refusal in BRIGHTNESS=abc BRIGHTNESS=007 DISABLEROLLBACK=1 \
+for refusal in BRIGHTNESS=007 DISABLEROLLBACK=1 \
     'INSTALLDIR=C:\Users\Public\Light|is not a folder directly inside C:\Program Files.' \
     'INSTALLDIR=C:\Program Files\Light.|is not a folder the installer takes'; do
     folder=${refusal#INSTALLDIR=}

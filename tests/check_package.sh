@@ -42,14 +42,17 @@ check "SHA256SUMS verifies the installers, the ZIP, the build information and th
     *.zip ./*.buildinfo ./*.cdx.json | sed 's|^\./||')"
 said=$(node "$here/support/sbom_check.mjs" "${earlier%/*}/npm/node_modules" "$later"/*.cdx.json "$later" "$later/bin" 2>&1)
 check "the SBOM is CycloneDX 1.6, its licences SPDX's, each SHA-256 its file's: $said" test "$?" = 0
-# The package of each file that makes or signs the bytes, at the version installed here.
-for made_by in "$(command -v makensis)" "$(command -v wixl)" "$(command -v msibuild)" \
-    "$(command -v x86_64-w64-mingw32-g++-posix)" "$(command -v x86_64-w64-mingw32-ld)" \
-    /usr/x86_64-w64-mingw32/include/windows.h "$(command -v cmake)" "$(command -v osslsigncode)" /usr/bin/python3; do
-    package=$(dpkg -S "$(readlink -f "$made_by")" | cut -d: -f1)
-    check "the build information names $package at its version" grep -qxF \
-        " $package $(dpkg-query -W -f='${Version}' "$package")" "$later"/*.buildinfo
-done
+# The package of each file that makes or signs the bytes, at the version installed here, asked
+# of dpkg once.
+made_by=("$(command -v makensis)" "$(command -v wixl)" "$(command -v msibuild)"
+    "$(command -v x86_64-w64-mingw32-g++-posix)" "$(command -v x86_64-w64-mingw32-ld)"
+    /usr/x86_64-w64-mingw32/include/windows.h "$(command -v cmake)" "$(command -v osslsigncode)" /usr/bin/python3)
+owners=$(readlink -f "${made_by[@]}" | xargs dpkg -S)
+check "dpkg names the package of each of the ${#made_by[@]} tools" test "$?/$(wc -l <<<"$owners")" = "0/${#made_by[@]}"
+packages=$(cut -d: -f1 <<<"$owners" | sort -u)
+while read -r package version; do
+    check "the build information names $package at its version" grep -qxF " $package $version" "$later"/*.buildinfo
+done < <(xargs dpkg-query -W -f='${Package} ${Version}\n' <<<"$packages")
 
 . "$here/support/signing.sh"
 check "the token's key never leaves it" grep -q 'never extractable' <(p11 --list-objects --type privkey)

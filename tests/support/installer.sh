@@ -169,9 +169,7 @@ clean() {
     while read -r folder; do rm -rf "$folder"; done < <(our_folders)
     rm -f "$drive"/users/*/Temp/lgt*.tmp
     win schtasks /delete /tn "Light brightness" /f
-    win reg delete "HKLM\\$apps" /f /reg:64
-    win reg delete "HKLM\\$legacy" /f /reg:64
+    win "$build/bin/registry_value.exe" --apply "$apps|" "$legacy|" 'SOFTWARE\Orvane|'
     rm -rf "$drive/Other"
-    win reg delete "HKLM\\SOFTWARE\\Orvane" /f /reg:64
     set_system_path "$stock_path"
 } >/dev/null 2>&1
