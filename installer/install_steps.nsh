@@ -31,10 +31,7 @@ FunctionEnd
 ; Sets $FolderProblem to why $INSTDIR is refused, or empty: the rule for both installers, which
 ; the helper (install_folder.h) applies; only what is said is the installer's own.
 Function CheckInstallFolder
-    ; A first installation's folder, which a run cut short left, is taken as this run's own.
-    StrCpy $R1 $Recorded
-    ${IfThen} $R1 == "" ${|} StrCpy $R1 $Unfinished ${|}
-    nsExec::Exec '"$PLUGINSDIR\setup-helper.exe" check-folder "$INSTDIR" "$PROGRAMFILES64" "$R1"'
+    nsExec::Exec '"$PLUGINSDIR\setup-helper.exe" check-folder "$INSTDIR" "$PROGRAMFILES64" "$Recorded"'
     Pop $R1
     StrCpy $FolderUnchecked ""
     ${Select} $R1
@@ -152,20 +149,33 @@ Function RegisterTask
 FunctionEnd
 
 ; The first installation is complete, or undone: its folder is no longer unfinished. The key,
-; and Orvane's, go where nothing else is left in them.
+; and Orvane's, go where nothing else is left in them (the remembered brightness, say).
 Function ForgetUnfinished
     DeleteRegValue HKLM "${UNFINISHED_KEY}" "${UNFINISHED_VALUE}"
-    StrCpy $R1 "${UNFINISHED_KEY}"
-    ${DoUntil} $R1 == "SOFTWARE"
-        EnumRegKey $R2 HKLM $R1 0
-        EnumRegValue $R3 HKLM $R1 0
-        ${If} $R2 != ""
-        ${OrIf} $R3 != ""
-            Return
-        ${EndIf}
-        DeleteRegKey HKLM $R1
-        ${GetParent} $R1 $R1
-    ${Loop}
+    DeleteRegKey /ifempty HKLM "${UNFINISHED_KEY}"
+    DeleteRegKey /ifempty HKLM "SOFTWARE\Orvane"
+FunctionEnd
+
+; A first installation into $Unfinished was cut short, with no Apps entry written: what it may
+; have made, its task (ending its light.exe) and its files, goes, and the folder with them; then
+; the folder rule applies as to any other. Where another program holds a file, the run ends to
+; be tried again; a folder that holds files Light did not install stays, and is refused.
+Function UndoUnfinished
+    ${Say} "An installation into $Unfinished was cut short: undoing it first."
+    nsExec::ExecToStack '"${OWN_HELPER}" task-delete "$Unfinished"'
+    Pop $R1
+    Call SayHelperOutput
+    ${If} $R1 != 0
+        ${Refuse} ${EXIT_FAILED} "Could not undo the installation into $Unfinished; nothing was changed. Try again later."
+    ${EndIf}
+    Push $INSTDIR
+    StrCpy $INSTDIR $Unfinished
+    !insertmacro ForEachInstalledFile DeleteInstalledFile
+    Delete "$INSTDIR\setup-helper.exe"
+    Delete "$INSTDIR\uninstall.exe"
+    ${RemoveFolder} "$INSTDIR"
+    ${IfNotThen} ${FileExists} "$INSTDIR\*.*" ${|} Call ForgetUnfinished ${|}
+    Pop $INSTDIR
 FunctionEnd
 
 Function WriteAppsEntry

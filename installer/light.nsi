@@ -61,10 +61,11 @@ AllowSkipFiles off
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvane.Light"
 ; Where version 1.0.0 kept it, a name any program may use: read only where it is provably ours.
 !define LEGACY_UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Light"
-; Where a first installation names its folder until it is complete, so that a run cut short
-; (ended by a deployment tool's time limit, say) leaves a folder that the next run takes as its
-; own, not one it must refuse. Only administrators write under HKLM\SOFTWARE.
-!define UNFINISHED_KEY "SOFTWARE\Orvane\Light"
+; Where a first installation names its folder until it is complete, so that the next run can
+; undo one that was cut short (ended by a deployment tool's time limit, say) rather than refuse
+; the folder it left. Only administrators write under HKLM\SOFTWARE; the MSI's own key, which
+; its uninstallation deletes whole, is not this one.
+!define UNFINISHED_KEY "SOFTWARE\Orvane\LightSetup"
 !define UNFINISHED_VALUE "InstallingInto"
 ; Where an upgrade keeps the earlier files until the new ones are in place.
 !define BACKUP "previous-version"
@@ -301,6 +302,7 @@ Function .onInit
 
     Call RefuseBesideMsi
     Call FindEarlierInstallation
+    ${IfThen} $Unfinished != "" ${|} Call UndoUnfinished ${|}
     ; Without /D= an upgrade goes where the installed copy is. NSIS takes /D= only in capitals and
     ; not quoted: the script reads it whatever its form.
     ClearErrors

@@ -79,14 +79,15 @@ check "and the PATH as it was" test "$(system_path)" = "$(expandable "$long_path
 # Under the legacy key, Orvane's name on a folder that is not ours: never uninstalled, nor read.
 foreign "Not ours" Orvane uninstall.exe
 # What a first installation cut short leaves (ended by a deployment tool, say): its folder, part
-# of its files, and the value that names the folder. The next run takes that folder.
+# of its files, and the value that names the folder. The next run undoes it, then installs.
 mkdir "$folder" && cp "$build/bin/light.exe" "$folder"
-win reg add 'HKLM\SOFTWARE\Orvane\Light' /v InstallingInto /d "$target" /f /reg:64 >/dev/null
-run_line "$(windows_path "$setup") /s /brightness=40 /d=$target"
-outcome="$?/$(stored)/$(firmware)/$(value 'SOFTWARE\Orvane\Light' InstallingInto)"
+win reg add "HKLM\\$unfinished" /v InstallingInto /d "$target" /f /reg:64 >/dev/null
+said=$(run_line "$(windows_path "$setup") /s /brightness=40 /d=$target")
+outcome="$?/$(stored)/$(firmware)/$(value "$unfinished" InstallingInto)"
 check "silent install into the folder a run cut short left, switches in small letters, \
 /brightness=40: exit code, remembered, firmware, the folder no longer unfinished: $outcome" \
     test "$outcome" = 0/0x28/40/
+check "and says it undid that run first: $said" grep -qF "An installation into $target was cut short" <<<"$said"
 check "and the other entry's uninstaller never ran" foreign_intact
 check "installs its six files" test "$(cd "$folder" && printf '%s ' *)" = \
     "LICENSE.txt README.txt THIRD-PARTY-NOTICES.txt light.exe setup-helper.exe uninstall.exe "

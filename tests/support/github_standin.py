@@ -34,9 +34,10 @@ def answer(state, call):
                 found := re.fullmatch(RELEASES + r"/(\d+)", path)) and releases.get(found[1], {}).get("draft"):
             state["releases"].remove(releases[found[1]])
             return ""
-        case ["api", "--method", "PATCH", path, "-F", "draft=false", "-f", "make_latest=legacy"] if (
-                found := re.fullmatch(RELEASES + r"/(\d+)", path)) and releases.get(found[1], {}).get("draft"):
-            releases[found[1]]["draft"] = False
+        case ["api", "--method", "PATCH", path, "-F", "draft=false", "-f", latest] if (
+                found := re.fullmatch(RELEASES + r"/(\d+)", path)) and releases.get(found[1], {}).get("draft") \
+                and latest in ("make_latest=true", "make_latest=false"):
+            releases[found[1]].update(draft=False, latest=latest == "make_latest=true")
             return releases[found[1]]
         case ["api", path] if path == f"repos/{REPOSITORY}/git/ref/tags/{TAG}":
             return {"ref": f"refs/tags/{TAG}", "object": state["tag"]}
@@ -81,7 +82,9 @@ LIGHTWEIGHT, ANNOTATED = {"type": "commit", "sha": BUILT}, {"type": "tag", "sha"
 CASES = [  # what GitHub holds first, then the exit code, and the releases it holds afterwards
     ("published through an annotated tag, an earlier run's draft deleted, another tag's release kept",
      {"releases": [release(1, False, "v1.1.0"), release(2, True)], "tag": ANNOTATED, "annotated": BUILT}, 0,
-     "1 v1.1.0, 10 v1.2.0"),
+     "1 v1.1.0, 10 v1.2.0 latest"),
+    ("published, not as the latest: a higher version is released",
+     {"releases": [release(3, False, "v1.10.0")], "tag": LIGHTWEIGHT}, 0, "3 v1.10.0, 10 v1.2.0"),
     ("refused: the tag is released already", {"releases": [release(4, False)], "tag": LIGHTWEIGHT}, 1,
      "4 v1.2.0"),
     ("refused, the draft kept: the tag was moved since the build",
@@ -113,7 +116,8 @@ def check(scripts):
             "GH_TOKEN": "token", "GH_REPO": REPOSITORY, "GITHUB_REPOSITORY": REPOSITORY,
             "GITHUB_REF_NAME": TAG, "GITHUB_SHA": BUILT})
         after = json.loads((work / "state").read_text())
-        held = ", ".join(f"{item['id']} {item['tag_name']}" + " draft" * item["draft"] for item in after["releases"])
+        held = ", ".join(f"{item['id']} {item['tag_name']}" + " draft" * item["draft"] + " latest" * item.get("latest", False)
+                         for item in after["releases"])
         made = [item for item in after["releases"] if item.get("name")]
         if made and [made[0]["body"], made[0]["target_commitish"], sorted(asset["name"] for asset in made[0]["assets"])] \
                 != ["the notes of this version", BUILT, sorted(pathlib.Path(name).name for name in FILES)]:

@@ -10,6 +10,8 @@ apps='Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvane.Light'
 # Where version 1.0.0 kept its entry, and where any other product may keep one.
 legacy='Software\Microsoft\Windows\CurrentVersion\Uninstall\Light'
 settings='SOFTWARE\Orvane\CalvexLighting'
+# Where the installer names the folder of a first installation until it is complete.
+unfinished='SOFTWARE\Orvane\LightSetup'
 # The version this build makes, which its installers install.
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 environment='System\CurrentControlSet\Control\Session Manager\Environment'
@@ -95,7 +97,7 @@ our_folders() {
 }
 nothing_installed() {
     [ -z "$(our_folders)" ] && [ ! -e "$task_file" ] &&
-        [ -z "$(value "$apps" DisplayName --text 'SOFTWARE\Orvane\Light' InstallingInto | tr -d '\n')" ]
+        [ -z "$(value "$apps" DisplayName --text "$unfinished" InstallingInto | tr -d '\n')" ]
 }
 apps_entry=(DisplayName DisplayVersion Publisher DisplayIcon InstallLocation UninstallString
     QuietUninstallString NoModify NoRepair PathEntry)
