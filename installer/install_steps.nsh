@@ -158,8 +158,8 @@ FunctionEnd
 
 ; A first installation into $Unfinished was cut short, with no Apps entry written: what it may
 ; have made, its task (ending its light.exe) and its files, goes, and the folder with them; then
-; the folder rule applies as to any other. Where another program holds a file, the run ends to
-; be tried again; a folder that holds files Light did not install stays, and is refused.
+; the folder rule applies as to any other. A task that cannot be deleted ends the run, to be
+; tried again; a folder that still holds a file stays, and is refused.
 Function UndoUnfinished
     ${Say} "An installation into $Unfinished was cut short: undoing it first."
     nsExec::ExecToStack '"${OWN_HELPER}" task-delete "$Unfinished"'
@@ -170,12 +170,22 @@ Function UndoUnfinished
     ${EndIf}
     Push $INSTDIR
     StrCpy $INSTDIR $Unfinished
+    Call RemoveFirstInstallation
+    Pop $INSTDIR
+FunctionEnd
+
+Function DeleteAllInstalledFiles
     !insertmacro ForEachInstalledFile DeleteInstalledFile
     Delete "$INSTDIR\setup-helper.exe"
     Delete "$INSTDIR\uninstall.exe"
+FunctionEnd
+
+; The files and folder of a first installation in $INSTDIR; a folder that stays is left named,
+; for the next run to undo.
+Function RemoveFirstInstallation
+    Call DeleteAllInstalledFiles
     ${RemoveFolder} "$INSTDIR"
     ${IfNotThen} ${FileExists} "$INSTDIR\*.*" ${|} Call ForgetUnfinished ${|}
-    Pop $INSTDIR
 FunctionEnd
 
 Function WriteAppsEntry
@@ -240,13 +250,10 @@ Function UndoInstallation
     ${If} $AppsEntryWritten == 1
         DeleteRegKey HKLM "${UNINSTALL_KEY}"
     ${EndIf}
-    !insertmacro ForEachInstalledFile DeleteInstalledFile
-    Delete "$INSTDIR\setup-helper.exe"
-    Delete "$INSTDIR\uninstall.exe"
     ${If} $CreatedFolder == 1
-        ${RemoveFolder} "$INSTDIR"
-        ; A folder that stays is left for the next run to take.
-        ${IfNotThen} ${FileExists} "$INSTDIR\*.*" ${|} Call ForgetUnfinished ${|}
+        Call RemoveFirstInstallation
+    ${Else}
+        Call DeleteAllInstalledFiles
     ${EndIf}
 FunctionEnd
 
