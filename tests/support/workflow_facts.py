@@ -68,8 +68,10 @@ facts = [
                   else body.get("needs", [])) for job, body in release.items()},
      {"tag": [], "test": ["tag"], "build": ["test"], "windows": ["build"],
       "attest": ["build", "windows"], "release": ["attest", "build", "windows"]}),
-    ("one release run per tag at a time, never cancelled", workflows["release"].get("concurrency"),
-     {"group": "release-${{ github.ref }}", "cancel-in-progress": False}),
+    ("one release run per tag at a time, and one publishing job for all tags, never cancelled",
+     [workflows["release"].get("concurrency"), release["release"].get("concurrency")],
+     [{"group": "release-${{ github.ref }}", "cancel-in-progress": False},
+      {"group": "release-publishing", "cancel-in-progress": False}]),
     ("every action pinned by a full commit SHA, every container by its image's digest",
      [step["uses"] for _, step in steps
       if "uses" in step and not re.fullmatch(r"[\w.-]+/[\w.-]+@[0-9a-f]{40}", step["uses"])]
