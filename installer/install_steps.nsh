@@ -150,17 +150,32 @@ FunctionEnd
 
 ; The first installation is complete, or undone: its folder is no longer unfinished. The key,
 ; and Orvane's, go where nothing else is left in them (the remembered brightness, say).
-Function ForgetUnfinished
+!macro ForgetUnfinished
     DeleteRegValue HKLM "${UNFINISHED_KEY}" "${UNFINISHED_VALUE}"
     DeleteRegKey /ifempty HKLM "${UNFINISHED_KEY}"
     DeleteRegKey /ifempty HKLM "SOFTWARE\Orvane"
+!macroend
+Function ForgetUnfinished
+    !insertmacro ForgetUnfinished
 FunctionEnd
 
 ; A first installation into $Unfinished was cut short, with no Apps entry written: what it may
 ; have made, its task (ending its light.exe) and its files, goes, and the folder with them; then
-; the folder rule applies as to any other. A task that cannot be deleted ends the run, to be
-; tried again; a folder that still holds a file stays, and is refused.
+; the folder rule applies as to any other. Only a folder the installer could have made, directly
+; inside Program Files (which then exists, or not), is touched: any other record is forgotten. A
+; task or a file of Light's that cannot be deleted ends the run, to be tried again; a folder that
+; holds files of someone else's stays, and is refused.
 Function UndoUnfinished
+    nsExec::Exec '"$PLUGINSDIR\setup-helper.exe" check-folder "$Unfinished" "$PROGRAMFILES64" ""'
+    Pop $R1
+    ${If} $R1 == 1
+    ${OrIf} $R1 == 2
+        Call ForgetUnfinished
+        Return
+    ${ElseIf} $R1 != 0
+    ${AndIf} $R1 != 3
+        ${Refuse} ${EXIT_FAILED} "Could not check the folder $Unfinished (setup-helper: $R1); nothing was changed."
+    ${EndIf}
     ${Say} "An installation into $Unfinished was cut short: undoing it first."
     nsExec::ExecToStack '"${OWN_HELPER}" task-delete "$Unfinished"'
     Pop $R1
@@ -172,20 +187,41 @@ Function UndoUnfinished
     StrCpy $INSTDIR $Unfinished
     Call RemoveFirstInstallation
     Pop $INSTDIR
+    ${If} $FileLeft == 1
+        ${Refuse} ${EXIT_FAILED} "Could not undo the installation into $Unfinished: a file in it is in use. Try again later."
+    ${EndIf}
 FunctionEnd
 
+; Sets the error flag where a file of Light's stays (NSIS sets none for a file that is not there).
 Function DeleteAllInstalledFiles
+    ClearErrors
     !insertmacro ForEachInstalledFile DeleteInstalledFile
     Delete "$INSTDIR\setup-helper.exe"
     Delete "$INSTDIR\uninstall.exe"
 FunctionEnd
 
-; The files and folder of a first installation in $INSTDIR; a folder that stays is left named,
-; for the next run to undo.
+; The files and folder of a first installation in $INSTDIR, tried again for a few seconds while a
+; scanner holds a new file. Where a file of Light's stays ($FileLeft), or the task could not be
+; deleted ($TaskLeft), the folder stays named for the next run to undo.
 Function RemoveFirstInstallation
-    Call DeleteAllInstalledFiles
+    StrCpy $FileLeft 1
+    Push $R7
+    ${For} $R7 1 20
+        Call DeleteAllInstalledFiles
+        ${IfNot} ${Errors}
+            StrCpy $FileLeft ""
+            ${ExitFor}
+        ${EndIf}
+        Sleep 250
+    ${Next}
+    Pop $R7
+    ${IfThen} $FileLeft == 1 ${|} Return ${|}
+    ; A folder that stays holds files of someone else's, and is refused as any such folder is.
     ${RemoveFolder} "$INSTDIR"
-    ${IfNotThen} ${FileExists} "$INSTDIR\*.*" ${|} Call ForgetUnfinished ${|}
+    ${If} $TaskLeft != 1
+    ${AndIfNot} ${FileExists} "$INSTDIR\*.*"
+        Call ForgetUnfinished
+    ${EndIf}
 FunctionEnd
 
 Function WriteAppsEntry
@@ -246,6 +282,10 @@ Function UndoInstallation
     ${If} $TaskRegistered == 1
         nsExec::ExecToLog '"${HELPER_EXE}" task-delete "$INSTDIR"'
         Pop $R1
+        ${If} $R1 != 0
+            StrCpy $TaskLeft 1
+            ${Say} "Could not delete the scheduled task '${TASK_NAME}': the next run of this installer deletes it."
+        ${EndIf}
     ${EndIf}
     ${If} $AppsEntryWritten == 1
         DeleteRegKey HKLM "${UNINSTALL_KEY}"

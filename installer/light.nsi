@@ -12,12 +12,17 @@
 ; is refused. A relative /LOG= file is relative to the folder the installer was started in.
 ; Exit codes, the same for the uninstaller: 0 done; 1 cancelled; 2 refused, nothing changed (an
 ; unknown switch, an invalid option or folder: the same command would be refused again);
-; 3 refused, nothing changed (a newer version is installed and /DOWNGRADE not given);
+; 3 refused, nothing changed (a newer version is installed and /DOWNGRADE not given); "nothing
+; changed" but for the undoing of a first installation that was cut short, which the run says;
 ; 4 a step failed, and what the run had done was undone (the earlier installation as it was, or
 ; nothing of this one; an uninstallation stays registered), or another installation of Light, or
 ; of anything from Windows Installer, did not end in time: the same command may succeed later.
 ; Both wait for any other installation of Light first, and the installer for Windows Installer.
 Unicode true
+; DeleteRegKey /ifempty keeps a key that still holds values only from NSIS 3.06 on.
+!if ${NSIS_PACKEDVERSION} < 0x03006000
+!error "NSIS 3.06 or later is needed"
+!endif
 ; The official NSIS builds carry 32-bit stubs only; such an installer installs the same 64-bit
 ; program, on 64-bit Windows only.
 !if /FileExists "${NSISDIR}\Stubs\lzma-amd64-unicode"
@@ -118,6 +123,9 @@ Var Upgrading
 Var FilesSetAside
 Var CreatedFolder
 Var TaskRegistered
+; What the undo could not delete, for the next run to: the task, a file of Light's.
+Var TaskLeft
+Var FileLeft
 Var AppsEntryWritten
 ; Why $INSTDIR is refused, or empty; and whether the folder could not be checked at all.
 Var FolderProblem

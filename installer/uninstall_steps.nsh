@@ -37,6 +37,11 @@ Function un.RemoveInstallation
     !insertmacro ForEachInstalledFile un.DeleteInstalledFile
     ${If} $UninstallFailed == 0
         DeleteRegKey HKLM "${UNINSTALL_KEY}"
+        ; Named as unfinished where a run was cut short right after its entry: no longer.
+        ReadRegStr $R1 HKLM "${UNFINISHED_KEY}" "${UNFINISHED_VALUE}"
+        ${If} $R1 == $INSTDIR
+            !insertmacro ForgetUnfinished
+        ${EndIf}
         ${Say} "Light ${VERSION} is uninstalled from $INSTDIR."
         Call un.RemoveUninstaller
         Return

@@ -49,7 +49,7 @@ set_system_path "$long_path"
 # quoted whole, as PowerShell's call operator passes one that holds a space.
 mkdir -p "$drive/Program Files/Foreign"
 for refusal in "/BRIGTHNESS=40" "/BRIGHTNESS=abc" '/D=C:\Program Files\Foreign' \
-    '/D=C:\Program Files\Light.'; do
+    '/D=C:\Users\Public\Light' '/D=C:\Program Files\Light.'; do
     said=$(install "$setup" "\"$(log 'refused log.log')\" $refusal")
     returned[invalidParameter]=$?
     check "$refusal refused with exit code 2" test "${returned[invalidParameter]}" = 2
@@ -63,7 +63,8 @@ check "the log of the refusals holds what they said: $(cat "$work/refused log.lo
 check "refusals remember no brightness and leave the PATH" \
     test "$(stored)/$(system_path)" = "/$(expandable "$long_path")"
 
-# A first installation whose task cannot be registered leaves nothing behind.
+# A first installation whose task can be neither registered nor deleted leaves nothing behind but
+# the value that names its folder, for the next run to undo.
 target='C:\Program Files\R&D Light'
 folder=$(folder_of "$target")
 mkdir "$task_file"
@@ -73,21 +74,22 @@ check "says which step failed, and that it was undone" grep -qzE \
     "Could not register the scheduled task.*was undone" <<<"$said"
 check "and its log holds that: $(cat "$work/failed.log")" logged failed.log setup "$said"
 rmdir "$task_file"
-check "a failed first installation leaves nothing" nothing_installed
+check "a failed first installation leaves nothing but its folder named" test \
+    "$(our_folders)/$(value "$apps" DisplayName --text "$unfinished" InstallingInto | paste -sd/)" = "//$target"
 check "and the PATH as it was" test "$(system_path)" = "$(expandable "$long_path")"
 
 # Under the legacy key, Orvane's name on a folder that is not ours: never uninstalled, nor read.
 foreign "Not ours" Orvane uninstall.exe
-# What a first installation cut short leaves (ended by a deployment tool, say): its folder, part
-# of its files, and the value that names the folder. The next run undoes it, then installs.
+# What a first installation cut short (by a deployment tool, say) may leave besides: its folder and
+# part of its files, its light.exe still running. The next run ends and undoes it, then installs.
 mkdir "$folder" && cp "$build/bin/light.exe" "$folder"
-win reg add "HKLM\\$unfinished" /v InstallingInto /d "$target" /f /reg:64 >/dev/null
+hung_light "$folder" 30
 said=$(run_line "$(windows_path "$setup") /s /brightness=40 /d=$target")
-outcome="$?/$(stored)/$(firmware)/$(value "$unfinished" InstallingInto)"
+outcome="$?/$(stored)/$(firmware)/$(value "$unfinished" InstallingInto)/$(grep -cF "An installation into $target was cut short" <<<"$said")"
+wait
 check "silent install into the folder a run cut short left, switches in small letters, \
-/brightness=40: exit code, remembered, firmware, the folder no longer unfinished: $outcome" \
-    test "$outcome" = 0/0x28/40/
-check "and says it undid that run first: $said" grep -qF "An installation into $target was cut short" <<<"$said"
+/brightness=40: exit code, remembered, firmware, the folder no longer unfinished, the undoing said: $outcome" \
+    test "$outcome" = 0/0x28/40//1
 check "and the other entry's uninstaller never ran" foreign_intact
 check "installs its six files" test "$(cd "$folder" && printf '%s ' *)" = \
     "LICENSE.txt README.txt THIRD-PARTY-NOTICES.txt light.exe setup-helper.exe uninstall.exe "

@@ -45,9 +45,9 @@ check "and says which file" grep -qF "Could not delete $moved\\README.txt" <<<"$
 release
 check "and stays in Apps, to be run again" test -n "$(value "$apps" DisplayName)"
 echo "a user's notes" >"$left/notes.txt"
-# A light.exe that the firmware holds up, as a run at logon may be: ended before its file goes.
-LIGHT_STANDIN_FAULTS=exec-hang:5 win "$left/light.exe" 30 >/dev/null 2>&1 &
-sleep 1
+# A light.exe that the firmware holds up, as a run at logon may be: ended before its file goes
+# (put back here, as the uninstall that failed deleted it).
+cp "$build/bin/light.exe" "$left" && hung_light "$left"
 said+=$'\n'$(cd "$work" && run_line "$uninstall")
 check "silent uninstall, light.exe running: exit code 0" test $? = 0
 wait

@@ -88,8 +88,7 @@ check "and changes nothing" test "$(snapshot)" = "$before"
 # than asking for a restart.
 installed=$(snapshot)
 win schtasks /delete /tn "Light brightness" /f >/dev/null && set_system_path "$stock_path"
-LIGHT_STANDIN_FAULTS=exec-hang:5 win "$folder/light.exe" >/dev/null 2>&1 &
-sleep 1
+hung_light "$folder"
 msi /i "$package" REINSTALL=ALL REINSTALLMODE=vamus
 check "a repair puts back a deleted task and PATH entry, a running light.exe ended first" \
     test "$?/$(snapshot)/$(running_here 'light\.exe')" = "0/$installed/"

@@ -58,7 +58,7 @@ done
 module=$work/module/p11.so
 printf module >"$work/p11.so"
 for row in "$(printf other | sha256sum)|1/" "$(sha256sum <"$work/p11.so")|0/module"; do
-    LIGHT_SIGN_PKCS11_MODULE=$module LIGHT_SIGN_PKCS11_MODULE_URL=file://$work/p11.so?at=/ \
+    LIGHT_SIGN_PKCS11_MODULE=$module LIGHT_SIGN_PKCS11_MODULE_URL="file://$work/p11.so?at=/" \
         LIGHT_SIGN_PKCS11_MODULE_SHA256=${row:0:64} "$source/.github/scripts/install-pkcs11-module" >/dev/null 2>&1
     check "a PKCS#11 module downloaded: ${row#*|}" test "$?/$(cat "$module" 2>/dev/null)" = "${row#*|}"
 done

@@ -138,6 +138,16 @@ running_here() {
     for pid in $pids; do grep -qzx "WINEPREFIX=$LIGHT_WINE_PREFIX" "/proc/$pid/environ" && echo "$pid"; done
 }
 
+# A light.exe of the folder given, with its arguments, that the firmware never answers, as at a
+# logon it may not: started in the background by its Windows name, as the task starts it, and
+# running once this returns.
+hung_light() {
+    LIGHT_STANDIN_FAULTS=exec-hang:5 win "$build/bin/run_command_line.exe" \
+        "\"$(windows_path "$1/light.exe")\"${2:+ $2}" >/dev/null 2>&1 &
+    for _ in $(seq 100); do [ -z "$(running_here '^C:.*light\.exe')" ] || return 0; sleep 0.05; done
+    check "light.exe running in $1" false  # what follows would pass without it
+}
+
 # Holds a file open as a scanner does, or Light's lock as another installation does, until
 # release, which waits for every program started in the background.
 release_marker=$(mktemp -u)
