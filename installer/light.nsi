@@ -25,10 +25,13 @@ Unicode true
 !endif
 ; The official NSIS builds carry 32-bit stubs only; such an installer installs the same 64-bit
 ; program, on 64-bit Windows only.
+; The size of JOBOBJECT_EXTENDED_LIMIT_INFORMATION in each.
 !if /FileExists "${NSISDIR}\Stubs\lzma-amd64-unicode"
 Target amd64-unicode
+!define JOB_LIMITS_SIZE 144
 !else
 Target x86-unicode
+!define JOB_LIMITS_SIZE 112
 !endif
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
@@ -279,6 +282,30 @@ FunctionEnd
 !insertmacro TakeInstallationLockFunction ""
 !insertmacro TakeInstallationLockFunction "un."
 
+; Every program this run starts from now on ends when it ends, however it ends: a run that a
+; deployment tool kills leaves no step of it (a task being registered, an earlier installation
+; being removed) going on beside the next run, which takes over its abandoned lock. The job's one
+; handle closes with this process. Where Windows does not allow it (an older Windows, whose job
+; this process is in already), the run goes on without.
+Function EndStepsWithThisRun
+    System::Call 'kernel32::CreateJobObjectW(p 0, p 0) p .R1'
+    ${IfThen} $R1 P= 0 ${|} Return ${|}
+    System::Alloc ${JOB_LIMITS_SIZE}
+    Pop $R2
+    ; BasicLimitInformation.LimitFlags, after two 64-bit time limits: JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE.
+    System::Call '*$R2(l 0, l 0, i 0x2000)'
+    ; JobObjectExtendedLimitInformation
+    System::Call 'kernel32::SetInformationJobObject(p R1, i 9, p R2, i ${JOB_LIMITS_SIZE}) i .R3'
+    System::Free $R2
+    ${If} $R3 != 0
+        System::Call 'kernel32::GetCurrentProcess() p .R2'
+        System::Call 'kernel32::AssignProcessToJobObject(p R1, p R2) i .R3'
+    ${EndIf}
+    ${If} $R3 == 0
+        System::Call 'kernel32::CloseHandle(p R1)'
+    ${EndIf}
+FunctionEnd
+
 Function .onInit
     SetRegView 64
     ; Before the helper, a 64-bit program; NSIS's own /S keeps this refusal silent.
@@ -291,6 +318,7 @@ Function .onInit
     ; NSIS itself takes /S only in capitals, and not quoted: a deployment tool must never get a
     ; window instead.
     !insertmacro ReadSwitches "" setup "$PLUGINSDIR\setup-helper.exe"
+    Call EndStepsWithThisRun
     ; Before anything is read of the machine, which another run may be changing.
     Call TakeInstallationLock
     ClearErrors

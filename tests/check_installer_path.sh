@@ -7,7 +7,8 @@
 # failure, and a folder on it already is neither added again (by two installations at once) nor
 # taken off;
 # meanwhile another product's Apps entry under the legacy key, with files named as ours are, is
-# never read, and relative logs go to the folder the command was started in.
+# never read, and relative logs go to the folder the command was started in; a run killed takes its
+# steps with it.
 # Usage: check_installer_path.sh <build folder> <installer>
 # shellcheck disable=SC2317,SC2154,SC2034  # `check` calls; support/installer.sh sets, reads names
 set -uo pipefail
@@ -101,4 +102,11 @@ check "an entry already there is not added again" \
 run_line "$(value "$apps" QuietUninstallString)"
 check "nor taken off" test "$(system_path)" = "$(expandable "$stock_path;c:\\program files\\light\\")"
 check "and the other product's entry is still there, as it was, its files never run" foreign_intact
+# A run that a deployment tool kills takes its steps with it.
+LIGHT_STANDIN_FAULTS=exec-hang:5 install "$setup" "/BRIGHTNESS=50" >/dev/null 2>&1 &
+eventually light_running && kill -9 "$(running_here '^Z:.*win64-setup\.exe')"
+check "a run killed at its last step, a /BRIGHTNESS= that never ends" test $? = 0
+wait
+none_running() { [ -z "$(running_here 'light\.exe|setup-helper\.exe')" ]; }
+check "leaves none of its steps running" eventually none_running
 finish "installer: moves, uninstalls, and leaves the PATH as a new prompt should see it"

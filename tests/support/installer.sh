@@ -144,8 +144,13 @@ running_here() {
 hung_light() {
     LIGHT_STANDIN_FAULTS=exec-hang:5 win "$build/bin/run_command_line.exe" \
         "\"$(windows_path "$1/light.exe")\"${2:+ $2}" >/dev/null 2>&1 &
-    for _ in $(seq 100); do [ -z "$(running_here '^C:.*light\.exe')" ] || return 0; sleep 0.05; done
-    check "light.exe running in $1" false  # what follows would pass without it
+    eventually light_running || check "light.exe running in $1" false  # what follows would pass without it
+}
+light_running() { [ -n "$(running_here '^C:.*light\.exe')" ]; }
+# Whether a command succeeds within 5 s, tried again and again.
+eventually() {
+    for _ in $(seq 100); do "$@" && return 0; sleep 0.05; done
+    return 1
 }
 
 # Holds a file open as a scanner does, or Light's lock as another installation does, until
