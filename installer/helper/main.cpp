@@ -30,7 +30,7 @@
 //                                                  log too
 // Commands and options are read in any letter case; a folder may be given with a trailing
 // backslash or "\." (as Windows Installer writes one), and a /LOG= file relative to the current
-// folder.
+// folder. A command that runs out of memory ends with 4.
 #include <windows.h>
 
 #include <cwchar>
@@ -50,6 +50,7 @@
 namespace {
 
 constexpr int kUsage = 64;
+constexpr int kFailed = 4;
 
 bool Same(const wchar_t* argument, const wchar_t* word) {
     return _wcsicmp(argument, word) == 0;
@@ -67,11 +68,7 @@ int WriteSwitches(SwitchSet set, const std::wstring& file) {
     return reading.refusal.empty() ? 0 : 2;
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-    // Runs elevated: no DLL may be picked up from its folder or the current one.
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+int Run(int argc, wchar_t** argv) {
     const std::vector<std::wstring> arguments(argv + 1, argv + argc);
     const auto is = [&](const wchar_t* command, size_t count) {
         return arguments.size() == count && Same(argv[1], command);
@@ -114,4 +111,18 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     return kUsage;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    // Runs elevated: no DLL may be picked up from its folder or the current one.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    try {
+        return Run(argc, argv);
+    } catch (...) {
+        // Memory ran out (nothing else here throws): a failed step, to be tried again, and no
+        // command's answer (1 to 3 are check-folder's problems, which a crash's 3 would fake).
+        return kFailed;
+    }
 }
