@@ -216,12 +216,11 @@ Function RemoveFirstInstallation
     ${Next}
     Pop $R7
     ${IfThen} $FileLeft == 1 ${|} Return ${|}
+    ; The folder stays while its task does: named, it is no other product's to take meanwhile.
+    ${IfThen} $TaskLeft == 1 ${|} Return ${|}
     ; A folder that stays holds files of someone else's, and is refused as any such folder is.
     ${RemoveFolder} "$INSTDIR"
-    ${If} $TaskLeft != 1
-    ${AndIfNot} ${FileExists} "$INSTDIR\*.*"
-        Call ForgetUnfinished
-    ${EndIf}
+    ${IfNotThen} ${FileExists} "$INSTDIR\*.*" ${|} Call ForgetUnfinished ${|}
 FunctionEnd
 
 Function WriteAppsEntry
@@ -324,6 +323,8 @@ Function AddFolderToPath
         ${Say} "$INSTDIR was added to the system PATH."
     ${ElseIf} $R1 == 1
         ${Say} "$INSTDIR is on the system PATH already."
+    ${ElseIf} $R1 != 2
+        ${Say} "The system PATH was left as it is (setup-helper: $R1)."
     ${EndIf}
 FunctionEnd
 

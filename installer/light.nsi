@@ -15,13 +15,14 @@
 ; 3 refused, nothing changed (a newer version is installed and /DOWNGRADE not given); "nothing
 ; changed" but for the undoing of a first installation that was cut short, which the run says;
 ; 4 a step failed, and what the run had done was undone (the earlier installation as it was, or
-; nothing of this one; an uninstallation stays registered), or another installation of Light, or
+; nothing of this one but what it says the next run removes: a task or a file that could not be
+; deleted; an uninstallation stays registered), or another installation of Light, or
 ; of anything from Windows Installer, did not end in time: the same command may succeed later.
 ; Both wait for any other installation of Light first, and the installer for Windows Installer.
 Unicode true
-; DeleteRegKey /ifempty keeps a key that still holds values only from NSIS 3.06 on.
-!if ${NSIS_PACKEDVERSION} < 0x03006000
-!error "NSIS 3.06 or later is needed"
+; !uninstfinalize, and DeleteRegKey /ifempty that keeps a key still holding values, need 3.08.
+!if ${NSIS_PACKEDVERSION} < 0x03008000
+!error "NSIS 3.08 or later is needed"
 !endif
 ; The official NSIS builds carry 32-bit stubs only; such an installer installs the same 64-bit
 ; program, on 64-bit Windows only.
@@ -292,6 +293,10 @@ Function EndStepsWithThisRun
     ${IfThen} $R1 P= 0 ${|} Return ${|}
     System::Alloc ${JOB_LIMITS_SIZE}
     Pop $R2
+    ${If} $R2 == 0
+        System::Call 'kernel32::CloseHandle(p R1)'
+        Return
+    ${EndIf}
     ; BasicLimitInformation.LimitFlags, after two 64-bit time limits: JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE.
     System::Call '*$R2(l 0, l 0, i 0x2000)'
     ; JobObjectExtendedLimitInformation
@@ -430,7 +435,10 @@ Function .onInstFailed
         ${Say} "Could not write a file in $INSTDIR."
     ${EndIf}
     Call UndoInstallation
-    ${Say} "The installation failed, and what it had changed was undone."
+    ${If} $FileLeft == 1
+        ${Say} "Could not delete a file in $INSTDIR: the next run of this installer deletes it."
+    ${EndIf}
+    ${Say} "The installation failed, and what it had changed was undone but for what was said."
     SetErrorLevel ${EXIT_FAILED}
 FunctionEnd
 

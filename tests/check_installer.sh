@@ -64,7 +64,7 @@ check "refusals remember no brightness and leave the PATH" \
     test "$(stored)/$(system_path)" = "/$(expandable "$long_path")"
 
 # A first installation whose task can be neither registered nor deleted leaves nothing behind but
-# the value that names its folder, for the next run to undo.
+# its folder, empty, and the value that names it, for the next run to undo.
 target='C:\Program Files\R&D Light'
 folder=$(folder_of "$target")
 mkdir "$task_file"
@@ -74,15 +74,21 @@ check "says which step failed, and that it was undone" grep -qzE \
     "Could not register the scheduled task.*was undone" <<<"$said"
 check "and its log holds that: $(cat "$work/failed.log")" logged failed.log setup "$said"
 rmdir "$task_file"
-check "a failed first installation leaves nothing but its folder named" test \
-    "$(our_folders)/$(value "$apps" DisplayName --text "$unfinished" InstallingInto | paste -sd/)" = "//$target"
+check "a failed first installation leaves nothing but its folder, named" test \
+    "$(our_folders)/$(ls "$folder")/$(value "$apps" DisplayName --text "$unfinished" InstallingInto | paste -sd/)" = "$folder///$target"
 check "and the PATH as it was" test "$(system_path)" = "$(expandable "$long_path")"
 
 # Under the legacy key, Orvane's name on a folder that is not ours: never uninstalled, nor read.
 foreign "Not ours" Orvane uninstall.exe
-# What a first installation cut short (by a deployment tool, say) may leave besides: its folder and
-# part of its files, its light.exe still running. The next run ends and undoes it, then installs.
-mkdir "$folder" && cp "$build/bin/light.exe" "$folder"
+# What a first installation cut short (by a deployment tool, say) may leave besides: part of its
+# files, one held open a while, its light.exe still running. The next run ends with 4 while the
+# file is held, then ends and undoes it, and installs.
+echo >"$folder/README.txt" && hold "$folder/README.txt"
+install "$setup" "/D=$target" >/dev/null
+outcome="$?/$(value "$unfinished" InstallingInto)"
+release
+check "a file of it held: ends with 4, the folder still named: $outcome" test "$outcome" = "4/$target"
+cp "$build/bin/light.exe" "$folder"
 hung_light "$folder" 30
 said=$(run_line "$(windows_path "$setup") /s /brightness=40 /d=$target")
 outcome="$?/$(stored)/$(firmware)/$(value "$unfinished" InstallingInto)/$(grep -cF "An installation into $target was cut short" <<<"$said")"

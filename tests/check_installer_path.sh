@@ -49,6 +49,9 @@ echo "a user's notes" >"$left/notes.txt"
 # A light.exe that the firmware holds up, as a run at logon may be: ended before its file goes
 # (put back here, as the uninstall that failed deleted it).
 cp "$build/bin/light.exe" "$left" && hung_light "$left"
+# A record of a first installation cut short that names it, as one cut short after its Apps entry
+# leaves: gone with it.
+win reg add "HKLM\\$unfinished" /v InstallingInto /d "$moved" /f /reg:64 >/dev/null
 said+=$'\n'$(cd "$work" && run_line "$uninstall")
 check "silent uninstall, light.exe running: exit code 0" test $? = 0
 wait
