@@ -105,11 +105,18 @@ check "an entry already there is not added again" \
 run_line "$(value "$apps" QuietUninstallString)"
 check "nor taken off" test "$(system_path)" = "$(expandable "$stock_path;c:\\program files\\light\\")"
 check "and the other product's entry is still there, as it was, its files never run" foreign_intact
-# A run that a deployment tool kills takes its steps with it.
+# A run that a deployment tool kills takes its steps with it: an installation at its last step, a
+# /BRIGHTNESS= that never ends; an uninstall command while its uninstaller waits for a light.exe
+# that never ends, to end it.
 LIGHT_STANDIN_FAULTS=exec-hang:5 install "$setup" "/BRIGHTNESS=50" >/dev/null 2>&1 &
-eventually light_running && kill -9 "$(running_here '^Z:.*win64-setup\.exe')"
-check "a run killed at its last step, a /BRIGHTNESS= that never ends" test $? = 0
+eventually running '^C:.*light\.exe' && kill -9 "$(running_here '^Z:.*win64-setup\.exe')"
+check "an installation killed" test $? = 0
 wait
-none_running() { [ -z "$(running_here 'light\.exe|setup-helper\.exe')" ]; }
-check "leaves none of its steps running" eventually none_running
+check "leaves none of its steps running" eventually stopped 'light\.exe|setup-helper\.exe'
+hung_light "$(folder_of 'C:\Program Files\Light')"
+run_line "$(value "$apps" QuietUninstallString)" >/dev/null 2>&1 &
+eventually running task-delete && kill -9 "$(running_here '^C:.*setup-helper\.exe uninstall')"
+check "an uninstall command killed" test $? = 0
+check "leaves none of its steps running" eventually stopped 'uninstall\.exe|setup-helper\.exe'
+check "nor any going on: the installation still there" test -n "$(value "$apps" DisplayName)"
 finish "installer: moves, uninstalls, and leaves the PATH as a new prompt should see it"

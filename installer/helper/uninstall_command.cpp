@@ -7,6 +7,7 @@
 #include "installer/helper/full_path.h"
 #include "installer/helper/installation_lock.h"
 #include "installer/helper/report.h"
+#include "installer/helper/steps_job.h"
 
 namespace {
 
@@ -86,6 +87,7 @@ DWORD UninstallCommand(const std::vector<std::wstring>& options) {
         return kUninstallRefused;
     }
     ReportTo(log);
+    EndStepsWithThisProcess();
     // Held until all is gone, the uninstaller's own steps and this one's alike.
     InstallationLock lock;
     if (!lock.Take(kLockWaitMs)) return kUninstallFailed;

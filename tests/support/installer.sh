@@ -144,9 +144,10 @@ running_here() {
 hung_light() {
     LIGHT_STANDIN_FAULTS=exec-hang:5 win "$build/bin/run_command_line.exe" \
         "\"$(windows_path "$1/light.exe")\"${2:+ $2}" >/dev/null 2>&1 &
-    eventually light_running || check "light.exe running in $1" false  # what follows would pass without it
+    eventually running '^C:.*light\.exe' || check "light.exe running in $1" false  # what follows would pass without it
 }
-light_running() { [ -n "$(running_here '^C:.*light\.exe')" ]; }
+running() { [ -n "$(running_here "$1")" ]; }
+stopped() { ! running "$1"; }
 # Whether a command succeeds within 5 s, tried again and again.
 eventually() {
     for _ in $(seq 100); do "$@" && return 0; sleep 0.05; done
