@@ -9,13 +9,7 @@
 # shellcheck disable=SC2317,SC2154,SC2034  # `check` calls; support/installer.sh sets, reads names
 set -uo pipefail
 here=$(dirname "$0")
-build=$1
-package=$2
-older=$3
-setup=$4
 prefix=wineprefix-msi${5:+-$5}
-. "$here/support/check.sh"
-. "$here/support/installer.sh"
 . "$here/support/msi.sh"
 if [ "${5:-}" = rollback ]; then
     said=$(python3 "$here/check_msi_rollback.py" "$package" "$build/wine-run" \

@@ -6,13 +6,7 @@
 # shellcheck disable=SC2317,SC2154,SC2034  # `check` calls; support/installer.sh sets, reads names
 set -uo pipefail
 here=$(dirname "$0")
-build=$1
-package=$2
-older=$3
-setup=$4
 prefix=wineprefix-msi-exe
-. "$here/support/check.sh"
-. "$here/support/installer.sh"
 . "$here/support/msi.sh"
 target='C:\Program Files\R&D Light'
 folder=$(folder_of "$target")

@@ -1,7 +1,14 @@
-# shellcheck shell=bash disable=SC2154  # names the checks and support/installer.sh set
-# Sourced by the package's checks, after support/installer.sh, with package and older (0.9.0) set:
+# shellcheck shell=bash disable=SC2154,SC2034  # names that support/installer.sh and the checks set and read
+# Sourced by the package's checks, with here (the tests folder) and prefix set, and their
+# arguments: the build folder, the package, the older package (0.9.0) and the EXE installer.
 # msiexec as administrators run it, each version's Apps entry, and what an installation leaves,
 # in the check's own prefix, started and cleaned.
+build=$1
+package=$2
+older=$3
+setup=$4
+. "$here/support/check.sh"
+. "$here/support/installer.sh"
 msi() {  # msiexec's action, a package, then its properties; quiet
     win msiexec "$1" "$(windows_path "$2")" /qn "${@:3}"
 }
